@@ -1,0 +1,15 @@
+# GoogleTest, built from source with the project's own compiler so the same
+# tree serves the native build and the MinGW cross build.
+if(TARGET GTest::gtest_main)
+    return()
+endif()
+
+set(SCRIPTFONTS_GOOGLETEST_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+if(EXISTS "${SCRIPTFONTS_GOOGLETEST_DIR}/CMakeLists.txt")
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(${SCRIPTFONTS_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+    find_package(GTest REQUIRED)
+endif()

@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+"""Makes the tiny TrueType fonts the samples and tests use.
+
+Each font has one distinctive family name and maps "X" to a glyph that
+inks its whole cell, so a test can tell from the pixels whether text drawn
+in that face really used it. Run with no arguments to rewrite every font;
+run with --family NAME --out PATH to make one more (the benchmark does).
+"""
+import argparse
+import os
+
+from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.ttGlyphPen import TTGlyphPen
+
+UNITS_PER_EM = 1000
+ASCENT = 800
+DESCENT = 200
+TEST_CHARACTER = "X"
+FIXED_TIMESTAMP = 3_800_000_000  # seconds since 1904, in 2024
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# (directory, file name, family name)
+FONTS = [
+    ("samples/fonts", "lantern.ttf", "Scriptfonts Sample Lantern"),
+    ("samples/fonts", "harbor.ttf", "Scriptfonts Sample Harbor"),
+    ("tests/windows/fonts", "alpha.ttf", "ScriptFonts Test Alpha"),
+    ("tests/windows/fonts", "beta.ttf", "ScriptFonts Test Beta"),
+    ("tests/windows/fonts", "gamma.ttf", "ScriptFonts Test Gamma"),
+    ("tests/windows/fonts", "delta.ttf", "ScriptFonts Test Delta"),
+    ("tests/windows/fonts", "\u00fcnic\u00f8de-\u5b57\u4f53.ttf", "ScriptFonts Test Unicode"),
+    # The longest face name the system's face-name field holds: 31 UTF-16 units.
+    ("tests/windows/fonts", "long-name.ttf", "ScriptFonts Test ThirtyOne Unit"),
+]
+
+
+def box_glyph(width, bottom, top):
+    pen = TTGlyphPen(None)
+    pen.moveTo((0, bottom))
+    pen.lineTo((0, top))
+    pen.lineTo((width, top))
+    pen.lineTo((width, bottom))
+    pen.closePath()
+    return pen.glyph()
+
+
+def empty_glyph():
+    return TTGlyphPen(None).glyph()
+
+
+def build(path, family):
+    postscript = "".join(ch for ch in family if ch.isalnum())[:63] + "-Regular"
+    builder = FontBuilder(UNITS_PER_EM, isTTF=True)
+    order = [".notdef", "space", "ink"]
+    builder.setupGlyphOrder(order)
+    builder.setupCharacterMap({ord(" "): "space", ord(TEST_CHARACTER): "ink"})
+    builder.setupGlyf({".notdef": empty_glyph(), "space": empty_glyph(),
+                       "ink": box_glyph(UNITS_PER_EM, -DESCENT, ASCENT)})
+    builder.setupHorizontalMetrics({".notdef": (UNITS_PER_EM // 2, 0), "space": (UNITS_PER_EM // 2, 0),
+                                    "ink": (UNITS_PER_EM, 0)})
+    builder.setupHorizontalHeader(ascent=ASCENT, descent=-DESCENT)
+    builder.setupNameTable({"familyName": family, "styleName": "Regular",
+                            "uniqueFontIdentifier": postscript, "fullName": family,
+                            "psName": postscript, "version": "Version 1.000"}, mac=False)
+    builder.setupOS2(sTypoAscender=ASCENT, sTypoDescender=-DESCENT, usWinAscent=ASCENT, usWinDescent=DESCENT)
+    builder.setupPost(keepGlyphNames=False)
+    # Fixed timestamps: remaking the fonts leaves the files byte for byte the same.
+    builder.updateHead(created=FIXED_TIMESTAMP, modified=FIXED_TIMESTAMP)
+    builder.font.recalcTimestamp = False
+    builder.save(path)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--family")
+    parser.add_argument("--out")
+    args = parser.parse_args()
+    if args.family or args.out:
+        if not (args.family and args.out):
+            parser.error("--family and --out go together")
+        build(args.out, args.family)
+        return
+    for directory, name, family in FONTS:
+        assert len(family.encode("utf-16-le")) // 2 < 32, family
+        os.makedirs(os.path.join(ROOT, directory), exist_ok=True)
+        build(os.path.join(ROOT, directory, name), family)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,75 @@
+#include "support/test_files.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+
+namespace scriptfonts::test {
+
+std::wstring testProgramDirectory() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(std::wstring(path, length)).parent_path().wstring();
+}
+
+std::wstring besideTestProgram(const std::wstring& name) { return testProgramDirectory() + L"\\" + name; }
+
+std::wstring testFontPath(const std::wstring& fileName) { return besideTestProgram(L"test-fonts\\" + fileName); }
+
+std::string toUtf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), bytes, nullptr, nullptr);
+    return utf8;
+}
+
+namespace {
+
+int CALLBACK onFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM parameter) {
+    auto& search = *reinterpret_cast<std::pair<const std::wstring*, bool>*>(parameter);
+    if (*search.first == font->lfFaceName) search.second = true;
+    return 1;
+}
+
+}  // namespace
+
+bool faceInstalled(const std::wstring& faceName) {
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) {
+        ADD_FAILURE() << "GetDC(nullptr) failed";
+        return false;
+    }
+    LOGFONTW request{};
+    request.lfCharSet = DEFAULT_CHARSET;
+    std::pair<const std::wstring*, bool> search{&faceName, false};
+    EnumFontFamiliesExW(screen, &request, onFace, reinterpret_cast<LPARAM>(&search), 0);
+    ReleaseDC(nullptr, screen);
+    return search.second;
+}
+
+TemporaryDirectory::TemporaryDirectory() {
+    static std::atomic<unsigned> sequence{0};
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    path_ = (base / (L"scriptfonts-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(sequence++)))
+                .wstring();
+    std::filesystem::create_directories(path_);
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::wstring TemporaryDirectory::copyIn(const std::wstring& source, const std::wstring& name) const {
+    const std::filesystem::path target = std::filesystem::path(path_) / name;
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    return target.wstring();
+}
+
+}  // namespace scriptfonts::test

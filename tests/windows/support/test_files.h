@@ -1,0 +1,34 @@
+// Paths, text conversion and temporary files for the Windows tests.
+#pragma once
+
+#include <string>
+
+namespace scriptfonts::test {
+
+std::wstring testProgramDirectory();
+std::wstring besideTestProgram(const std::wstring& name);
+// A committed test font, copied next to the test programs at build time.
+std::wstring testFontPath(const std::wstring& fileName);
+
+std::string toUtf8(const std::wstring& text);
+
+// True when a font with exactly this face name is enumerated in this process.
+bool faceInstalled(const std::wstring& faceName);
+
+// A fresh directory under %TEMP%, removed with everything in it on every path.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory();
+    ~TemporaryDirectory();
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+    const std::wstring& path() const { return path_; }
+    // Copies a file into the directory under a new name and returns its full path.
+    std::wstring copyIn(const std::wstring& source, const std::wstring& name) const;
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace scriptfonts::test
