@@ -31,7 +31,9 @@ endfunction()
 function(scriptfonts_windows_binary target)
     if(MINGW)
         target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
-                            -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
+                            -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
+                            # What ships carries no debug sections (the static runtime brings some).
+                            $<$<CONFIG:Release,MinSizeRel>:-s>)
     elseif(MSVC)
         target_compile_options(${target} PRIVATE /GS /guard:cf)
         target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT /GUARD:CF)

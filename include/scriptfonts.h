@@ -22,7 +22,8 @@
  *                         done.
  *     statusOutOfMemory   memory for the library's copy of the text could
  *                         not be had; the call stopped there (for a list,
- *                         the pieces before it were already added).
+ *                         the pieces before it were already added and are
+ *                         announced by the usual broadcast).
  *   On every status but statusOk the result record is untouched.
  * - Ownership: ESInitialize returns static text that lives as long as the
  *   library; never pass it to ESFreeMem (which ignores it). No script

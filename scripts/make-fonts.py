@@ -62,7 +62,9 @@ def build(path, family):
     builder.setupNameTable({"familyName": family, "styleName": "Regular",
                             "uniqueFontIdentifier": postscript, "fullName": family,
                             "psName": postscript, "version": "Version 1.000"}, mac=False)
-    builder.setupOS2(sTypoAscender=ASCENT, sTypoDescender=-DESCENT, usWinAscent=ASCENT, usWinDescent=DESCENT)
+    # Latin 1 in the code-page bits, so the face is listed under ANSI_CHARSET too.
+    builder.setupOS2(sTypoAscender=ASCENT, sTypoDescender=-DESCENT, usWinAscent=ASCENT, usWinDescent=DESCENT,
+                     ulCodePageRange1=1, ulCodePageRange2=0)
     builder.setupPost(keepGlyphNames=False)
     # Fixed timestamps: remaking the fonts leaves the files byte for byte the same.
     builder.updateHead(created=FIXED_TIMESTAMP, modified=FIXED_TIMESTAMP)

@@ -1,3 +1,5 @@
+#include <memory>
+
 #include "scriptfonts.h"
 
 namespace {
@@ -17,8 +19,8 @@ int32_t ESGetVersion(void) { return engineInterfaceVersion; }
 void ESFreeMem(void* block) {
     // The signature list is static: it must never reach the deallocator.
     if (block == nullptr || block == signatureList) return;
-    // The engine's contract: a block from the library's own allocator, one character object.
-    delete static_cast<char*>(block);
+    // The engine's contract: a block from the library's own allocator, released as one character object.
+    std::unique_ptr<char>{static_cast<char*>(block)};
 }
 
 void ESTerminate(void) {}

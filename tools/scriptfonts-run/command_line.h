@@ -1,0 +1,32 @@
+// What the user asked scriptfonts-run to do.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace scriptfonts::run {
+
+// Stops the run before any call is made, or instead of it (exit status 2).
+struct RunError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Call {
+    std::string function;  // UTF-8
+    std::string argument;  // UTF-8, passed on unchanged
+};
+
+struct Request {
+    std::wstring libraryPath;  // empty: scriptfonts.dll beside the program
+    bool list = false;
+    bool help = false;
+    std::vector<Call> calls;
+};
+
+extern const char usage[];
+
+// Throws RunError for an unknown option, a missing value or nothing to do.
+Request parseCommandLine(int argc, const wchar_t* const* argv);
+
+}  // namespace scriptfonts::run

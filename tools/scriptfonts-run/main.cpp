@@ -1,0 +1,83 @@
+// scriptfonts-run: does with the DLL what the host's scripting engine does,
+// from a command line, so the library can be driven without the host.
+//
+//   scriptfonts-run [--library PATH] [--list] [FUNCTION ARGUMENT]...
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "script_library.h"
+#include "text.h"
+
+namespace scriptfonts::run {
+namespace {
+
+constexpr int exitAllCallsOk = 0;
+constexpr int exitCallFailed = 1;  // some call returned a status other than statusOk
+constexpr int exitRunError = 2;    // the command line or the library was unusable
+
+constexpr std::int32_t noTag = -1;  // shows whether the library wrote the result record
+
+// One call as the engine makes it: a single string-tagged argument. Prints
+// the call and its outcome; true when the status was statusOk.
+bool runCall(const Call& call, ScriptFunction function) {
+    TaggedValue argument{};
+    argument.value.string = call.argument.c_str();
+    argument.tag = tagString;
+    TaggedValue result{};
+    result.tag = noTag;
+
+    const std::int32_t status = function(&argument, 1, &result);
+
+    std::string line = call.function + "(\"" + call.argument + "\") -> status " + std::to_string(status);
+    // On any other status the record is the engine's own, not a result.
+    if (status != statusOk) {
+        printLine(line);
+        return false;
+    }
+    if (result.tag != tagInteger) {
+        printLine(line + ", but no integer result (tag " + std::to_string(result.tag) + ")");
+        return false;
+    }
+    printLine(line + ", result " + std::to_string(result.value.integer));
+    return true;
+}
+
+int run(const Request& request) {
+    if (request.help) {
+        std::fputs(usage, stdout);
+        return exitAllCallsOk;
+    }
+    const ScriptLibrary library(request.libraryPath.empty() ? besideProgram(L"scriptfonts.dll")
+                                                            : request.libraryPath);
+    // Every name is resolved before any call, so a mistyped one changes nothing.
+    std::vector<ScriptFunction> functions;
+    for (const Call& call : request.calls) functions.push_back(library.function(call.function));
+
+    if (request.list) {
+        printLine(library.signatureList());
+        printLine("version " + std::to_string(library.version()));
+    }
+    bool allOk = true;
+    for (std::size_t i = 0; i < request.calls.size(); ++i) {
+        allOk = runCall(request.calls[i], functions[i]) && allOk;
+    }
+    return allOk ? exitAllCallsOk : exitCallFailed;
+}  // ESTerminate, then FreeLibrary
+
+}  // namespace
+}  // namespace scriptfonts::run
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace scriptfonts::run;
+    const Utf8Output output;
+    try {
+        return run(parseCommandLine(argc, argv));
+    } catch (const RunError& error) {
+        printError(error.what());
+    } catch (const std::exception& error) {
+        printError(std::string("stopped: ") + error.what());
+    }
+    return exitRunError;
+}

@@ -1,0 +1,104 @@
+#include "script_library.h"
+
+#include <string_view>
+
+#include "command_line.h"
+#include "text.h"
+
+namespace scriptfonts::run {
+namespace {
+
+std::string_view trimSpaces(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+HMODULE loadLibrary(const std::wstring& path) {
+    const HMODULE module = LoadLibraryW(path.c_str());
+    if (module == nullptr) {
+        throw RunError("cannot load " + toUtf8(path) + " (Windows error " + std::to_string(GetLastError()) + ")");
+    }
+    return module;
+}
+
+// The exported function, or null.
+template <typename Function>
+Function exported(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+template <typename Function>
+void resolveLifecycleEntry(HMODULE module, const char* name, const std::string& path, Function& function) {
+    function = exported<Function>(module, name);
+    if (function == nullptr) throw RunError(path + " does not export " + name + ": it is not a script library");
+}
+
+}  // namespace
+
+std::vector<ScriptEntry> parseSignatureList(const std::string& list) {
+    std::vector<ScriptEntry> entries;
+    std::string_view rest = list;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string_view entry = trimSpaces(rest.substr(0, comma));
+        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        if (entry.empty()) continue;
+        const auto underscore = entry.rfind('_');
+        if (underscore == std::string_view::npos) {
+            entries.push_back({std::string(entry), {}, nullptr});  // takes no arguments
+        } else {
+            entries.push_back(
+                {std::string(entry.substr(0, underscore)), std::string(entry.substr(underscore + 1)), nullptr});
+        }
+    }
+    return entries;
+}
+
+ScriptLibrary::EngineSession::EngineSession(const Lifecycle& lifecycle) : terminate_(lifecycle.terminate) {
+    // The engine's own arguments are of no use to the library; it ignores them.
+    const char* list = lifecycle.initialize(nullptr, 0);
+    if (list == nullptr) {
+        terminate_();
+        throw RunError("ESInitialize returned no signature list");
+    }
+    signatureList_ = list;
+}
+
+ScriptLibrary::Lifecycle ScriptLibrary::resolveLifecycle() const {
+    Lifecycle lifecycle{};
+    resolveLifecycleEntry(module_.get(), "ESInitialize", path_, lifecycle.initialize);
+    resolveLifecycleEntry(module_.get(), "ESGetVersion", path_, lifecycle.getVersion);
+    resolveLifecycleEntry(module_.get(), "ESFreeMem", path_, lifecycle.freeMemory);
+    resolveLifecycleEntry(module_.get(), "ESTerminate", path_, lifecycle.terminate);
+    return lifecycle;
+}
+
+ScriptLibrary::ScriptLibrary(const std::wstring& path)
+    : path_(toUtf8(path)),
+      module_(loadLibrary(path)),
+      lifecycle_(resolveLifecycle()),
+      session_(lifecycle_),
+      functions_(parseSignatureList(session_.signatureList())) {
+    for (ScriptEntry& listed : functions_) {
+        listed.function = exported<ScriptFunction>(module_.get(), listed.name.c_str());
+        if (listed.function == nullptr) {
+            throw RunError("the signature list names " + listed.name + ", which " + path_ + " does not export");
+        }
+    }
+}
+
+ScriptFunction ScriptLibrary::function(const std::string& name) const {
+    for (const ScriptEntry& listed : functions_) {
+        if (listed.name != name) continue;
+        if (listed.parameters != "s") {
+            throw RunError(name + " takes \"" + listed.parameters + "\"; scriptfonts-run passes exactly one string");
+        }
+        return listed.function;
+    }
+    std::string known;
+    for (const ScriptEntry& listed : functions_) known += (known.empty() ? "" : ", ") + listed.name;
+    throw RunError("unknown function " + name + " (the library offers " + known + ")");
+}
+
+}  // namespace scriptfonts::run

@@ -1,0 +1,75 @@
+// The DLL as the host's scripting engine holds it: loaded, started with
+// ESInitialize, its script functions learnt from the signature list and
+// resolved by name, ended with ESTerminate and unloaded.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "scriptfonts.h"
+
+namespace scriptfonts::run {
+
+struct ScriptEntry {
+    std::string name;        // "registerFont"
+    std::string parameters;  // one letter per argument: "s"
+    ScriptFunction function;
+};
+
+// "name_s, name_s, ...": each entry's name and parameter letters.
+std::vector<ScriptEntry> parseSignatureList(const std::string& list);
+
+class ScriptLibrary {
+public:
+    // Throws RunError when the file cannot be loaded, lacks a lifecycle entry,
+    // or lists a function it does not export.
+    explicit ScriptLibrary(const std::wstring& path);
+
+    const std::string& signatureList() const { return session_.signatureList(); }
+    std::int32_t version() const { return lifecycle_.getVersion(); }
+    // The listed function taking one string; RunError for any other name.
+    ScriptFunction function(const std::string& name) const;
+
+private:
+    struct ModuleRelease {
+        void operator()(HMODULE module) const { FreeLibrary(module); }
+    };
+    using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleRelease>;
+
+    // The four entries every script library has, whether or not it is used.
+    struct Lifecycle {
+        const char* (*initialize)(const TaggedValue* arguments, std::int32_t count);
+        std::int32_t (*getVersion)();
+        void (*freeMemory)(void* block);
+        void (*terminate)();
+    };
+
+    // ESInitialize to ESTerminate; destroyed before the module is unloaded.
+    class EngineSession {
+    public:
+        explicit EngineSession(const Lifecycle& lifecycle);
+        ~EngineSession() { terminate_(); }
+        EngineSession(const EngineSession&) = delete;
+        EngineSession& operator=(const EngineSession&) = delete;
+        const std::string& signatureList() const { return signatureList_; }
+
+    private:
+        void (*terminate_)();
+        std::string signatureList_;
+    };
+
+    Lifecycle resolveLifecycle() const;
+
+    std::string path_;  // UTF-8, for messages
+    UniqueModule module_;
+    Lifecycle lifecycle_;
+    EngineSession session_;
+    std::vector<ScriptEntry> functions_;
+};
+
+}  // namespace scriptfonts::run

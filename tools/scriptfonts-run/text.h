@@ -1,0 +1,32 @@
+// Text and paths at the edges of the program: the wide command line in,
+// UTF-8 to the library and to the output.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace scriptfonts::run {
+
+// Unpaired surrogates become U+FFFD.
+std::string toUtf8(std::wstring_view text);
+
+// The full path of a file in the directory this program was started from.
+std::wstring besideProgram(std::wstring_view fileName);
+
+// Makes the standard streams take UTF-8 with '\n' line ends on every
+// platform; the console's code page is put back when the object goes.
+class Utf8Output {
+public:
+    Utf8Output();
+    ~Utf8Output();
+    Utf8Output(const Utf8Output&) = delete;
+    Utf8Output& operator=(const Utf8Output&) = delete;
+
+private:
+    unsigned int consoleCodePage_;  // 0: no console
+};
+
+void printLine(const std::string& line);       // standard output
+void printError(const std::string& message);   // standard error, as "scriptfonts-run: message"
+
+}  // namespace scriptfonts::run
