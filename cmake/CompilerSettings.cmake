@@ -16,8 +16,15 @@ function(scriptfonts_compiler_settings target)
         target_compile_definitions(${target} PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
     endif()
     if(MINGW)
+        # Stack canaries in every function with a local array or an address-taken
+        # local. Linking with the flag brings in libssp (statically, with -static),
+        # which holds the canary and the failure routine.
         target_compile_options(${target} PRIVATE -fstack-protector-strong)
         target_link_options(${target} PRIVATE -fstack-protector-strong)
+        # mingw-w64's headers check memcpy, strcpy and the like into buffers of known
+        # size through libssp's __*_chk routines. It only acts when optimizing, and
+        # a toolchain's own setting is replaced rather than redefined.
+        target_compile_options(${target} PRIVATE -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
     endif()
     if(SCRIPTFONTS_SANITIZE AND NOT MSVC)
         target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all
@@ -37,6 +44,10 @@ function(scriptfonts_windows_binary target)
     elseif(MSVC)
         target_compile_options(${target} PRIVATE /GS /guard:cf)
         target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT /GUARD:CF)
+        if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "AMD64|x86_64")
+            # Shadow stacks: a host that enforces them strictly loads only compatible DLLs.
+            target_link_options(${target} PRIVATE /CETCOMPAT)
+        endif()
         set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     endif()
 endfunction()

@@ -4,9 +4,16 @@
 // Lay the panel out as:   activate-fonts.jsx
 //                         scriptfonts.dll      (build/windows/scriptfonts.dll)
 //                         fonts/lantern.ttf, fonts/harbor.ttf
-// A font added this way lasts until the user logs off; nothing is copied.
+// or run it where the release package puts it, samples/ with the DLL one
+// folder up. A font added this way lasts until the user logs off; nothing is
+// copied.
 (function () {
-    var here = File($.fileName).parent.fsName;
+    var folder = File($.fileName).parent;
+    var here = folder.fsName;
+    var library = File(here + "/scriptfonts.dll");
+    if (!library.exists && folder.parent) {
+        library = File(folder.parent.fsName + "/scriptfonts.dll");
+    }
     var fonts = [
         { file: File(here + "/fonts/lantern.ttf"), face: "Scriptfonts Sample Lantern" },
         { file: File(here + "/fonts/harbor.ttf"), face: "Scriptfonts Sample Harbor" }
@@ -17,9 +24,9 @@
         // "lib:" asks the engine to load a native library: it calls ESInitialize and
         // adds registerFont, registerFontA, unRegisterFont, registerFonts and
         // findFontByName to the object. Each takes one string and returns a number.
-        scriptfonts = new ExternalObject("lib:" + here + "\\scriptfonts.dll");
+        scriptfonts = new ExternalObject("lib:" + library.fsName);
     } catch (error) {
-        alert("scriptfonts.dll could not be loaded from " + here + ": " + error.message);
+        alert("scriptfonts.dll could not be loaded from " + library.fsName + ": " + error.message);
         return;
     }
 

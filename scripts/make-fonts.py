@@ -4,7 +4,9 @@
 Each font has one distinctive family name and maps "X" to a glyph that
 inks its whole cell, so a test can tell from the pixels whether text drawn
 in that face really used it. Run with no arguments to rewrite every font;
-run with --family NAME --out PATH to make one more (the benchmark does).
+run with --family NAME --out PATH to make one more; run with --count N
+--prefix P --out-dir DIR to make N fonts DIR/P-0000.ttf... with the faces
+"ScriptFonts P 0000"... (the benchmark does; files already there are kept).
 """
 import argparse
 import os
@@ -32,6 +34,10 @@ FONTS = [
     # The longest face name the system's face-name field holds: 31 UTF-16 units.
     ("tests/windows/fonts", "long-name.ttf", "ScriptFonts Test ThirtyOne Unit"),
 ]
+# Two fonts for each thread of the concurrency test: with files and faces of
+# its own, a thread's lookups depend on its own calls only.
+FONTS += [("tests/windows/fonts/threads", f"thread-{thread}-{part}.ttf",
+           f"ScriptFonts Thread {thread} {part.upper()}") for thread in range(8) for part in "ab"]
 
 
 def box_glyph(width, bottom, top):
@@ -72,11 +78,38 @@ def build(path, family):
     builder.save(path)
 
 
+def build_batch(count, prefix, out_dir):
+    """Makes the fonts of a numbered series that are not there yet."""
+    os.makedirs(out_dir, exist_ok=True)
+    digits = max(4, len(str(count - 1)))
+    made = 0
+    for index in range(count):
+        number = str(index).zfill(digits)
+        path = os.path.join(out_dir, f"{prefix}-{number}.ttf")
+        if os.path.exists(path):
+            continue
+        family = f"ScriptFonts {prefix} {number}"
+        assert len(family.encode("utf-16-le")) // 2 < 32, family
+        # Renamed into place, so an interrupted run never leaves half a font behind.
+        build(path + ".tmp", family)
+        os.replace(path + ".tmp", path)
+        made += 1
+    print(f"{out_dir}: {made} fonts made, {count - made} already there")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--family")
     parser.add_argument("--out")
+    parser.add_argument("--count", type=int)
+    parser.add_argument("--prefix", default="bench")
+    parser.add_argument("--out-dir")
     args = parser.parse_args()
+    if args.count is not None or args.out_dir:
+        if args.count is None or args.count < 1 or not args.out_dir:
+            parser.error("--count N (at least 1) and --out-dir go together")
+        build_batch(args.count, args.prefix, args.out_dir)
+        return
     if args.family or args.out:
         if not (args.family and args.out):
             parser.error("--family and --out go together")

@@ -57,12 +57,17 @@ std::string describe(const void* handle) {
 
 std::u16string terminated(const char16_t* text) { return text == nullptr ? std::u16string{} : std::u16string{text}; }
 
+void keepText(std::u16string& field, const char16_t* text) {
+    if (state().options.recordTexts) field = terminated(text);
+}
+
 void throwIfChosen(Call call) {
     if (state().options.badAllocFrom == call) throw std::bad_alloc{};
 }
 
-int answerFor(const std::map<std::u16string, int>& byPath, int fallback, const std::u16string& path) {
-    const auto found = byPath.find(path);
+int answerFor(const std::map<std::u16string, int>& byPath, int fallback, const char16_t* path) {
+    if (byPath.empty()) return fallback;
+    const auto found = byPath.find(terminated(path));
     return found == byPath.end() ? fallback : found->second;
 }
 
@@ -85,7 +90,7 @@ bool deliverProcess(Call call, platform::NativeHandle snapshot, platform::Proces
     std::copy_n(process.exeFile.begin(), length, entry.exeFile);
     entry.exeFile[length] = u'\0';
     entry.id = process.id;
-    recorded.text = entry.exeFile;
+    keepText(recorded.text, entry.exeFile);
     recorded.answer = 1;
     return true;
 }
@@ -148,7 +153,10 @@ void reset(Options options) {
     if (options.badAllocFrom && !mayThrow(*options.badAllocFrom)) {
         throw std::invalid_argument(std::string(callName(*options.badAllocFrom)) + " is noexcept");
     }
+    std::vector<RecordedCall> calls = std::move(state().calls);
+    calls.clear();
     state() = State{};
+    state().calls = std::move(calls);
     state().options = std::move(options);
 }
 
@@ -286,9 +294,9 @@ int utf8ToUtf16(const char* bytes, int byteCount, char16_t* out, int outCapacity
     if (bytes == nullptr || byteCount == 0 || byteCount < -1 || outCapacity < 0) return 0;
     if (out == nullptr && outCapacity != 0) return 0;
     const std::size_t length = byteCount == -1 ? std::strlen(bytes) + 1 : static_cast<std::size_t>(byteCount);
-    recorded.bytes.assign(bytes, length);
+    if (state().options.recordTexts) recorded.bytes.assign(bytes, length);
 
-    const std::u16string decoded = fake::decodeUtf8(recorded.bytes, state().options.wineTruncationQuirk);
+    const std::u16string decoded = fake::decodeUtf8({bytes, length}, state().options.wineTruncationQuirk);
     const int needed = static_cast<int>(decoded.size());
     if (outCapacity == 0) return static_cast<int>(recorded.answer = needed);
     if (needed > outCapacity) return 0;  // ERROR_INSUFFICIENT_BUFFER
@@ -298,30 +306,29 @@ int utf8ToUtf16(const char* bytes, int byteCount, char16_t* out, int outCapacity
 
 bool sameFileName(const char16_t* a, const char16_t* b) noexcept {
     RecordedCall& recorded = record(Call::sameFileName);
-    recorded.text = fake::terminated(a);
-    recorded.otherText = fake::terminated(b);
+    fake::keepText(recorded.text, a);
+    fake::keepText(recorded.otherText, b);
+    const std::u16string first = fake::terminated(a);
+    const std::u16string second = fake::terminated(b);
     // _wcsicmp folds letters by the C locale, which is ASCII only.
-    const bool same =
-        std::equal(recorded.text.begin(), recorded.text.end(), recorded.otherText.begin(), recorded.otherText.end(),
-                   [](char16_t x, char16_t y) { return fake::foldAscii(x) == fake::foldAscii(y); });
+    const bool same = std::equal(first.begin(), first.end(), second.begin(), second.end(),
+                                 [](char16_t x, char16_t y) { return fake::foldAscii(x) == fake::foldAscii(y); });
     recorded.answer = same ? 1 : 0;
     return same;
 }
 
 int addFontResource(const char16_t* path) noexcept {
     RecordedCall& recorded = record(Call::addFontResource);
-    recorded.text = fake::terminated(path);
-    const int answer =
-        fake::answerFor(state().options.addFontResultByPath, state().options.addFontResult, recorded.text);
+    fake::keepText(recorded.text, path);
+    const int answer = fake::answerFor(state().options.addFontResultByPath, state().options.addFontResult, path);
     recorded.answer = answer;
     return answer;
 }
 
 int removeFontResource(const char16_t* path) noexcept {
     RecordedCall& recorded = record(Call::removeFontResource);
-    recorded.text = fake::terminated(path);
-    const int answer =
-        fake::answerFor(state().options.removeFontResultByPath, state().options.removeFontResult, recorded.text);
+    fake::keepText(recorded.text, path);
+    const int answer = fake::answerFor(state().options.removeFontResultByPath, state().options.removeFontResult, path);
     recorded.answer = answer;
     return answer;
 }
@@ -415,7 +422,7 @@ void enumerateFontFamilies(DeviceContext dc, const FontRequest& request, FontVis
     RecordedCall& recorded = record(Call::enumerateFontFamilies);
     recorded.handle = dc;
     recorded.charset = request.charset;
-    recorded.text = fake::terminated(request.faceName);
+    fake::keepText(recorded.text, request.faceName);
     fake::throwIfChosen(Call::enumerateFontFamilies);
 
     const auto found = state().dcs.find(dc);
@@ -423,8 +430,9 @@ void enumerateFontFamilies(DeviceContext dc, const FontRequest& request, FontVis
         fake::misuse("enumerateFontFamilies on a DC that is not open: " + fake::describe(dc));
         return;  // as Win32 does with a null DC: nothing enumerated
     }
-    if (recorded.text.size() >= faceNameCapacity) {
-        fake::misuse("a face name of " + std::to_string(recorded.text.size()) + " units does not fit the request");
+    const std::size_t faceLength = fake::terminated(request.faceName).size();
+    if (faceLength >= faceNameCapacity) {
+        fake::misuse("a face name of " + std::to_string(faceLength) + " units does not fit the request");
         return;  // wcscpy_s refuses it
     }
     long long visited = 0;

@@ -75,12 +75,17 @@ struct Options {
     // std::bad_alloc thrown when this call is entered. Only calls that are
     // allowed to throw qualify (see mayThrow).
     std::optional<Call> badAllocFrom;
+    // False: calls are still recorded in order with their handles and
+    // answers, but not the texts and bytes passed, so that a benchmark
+    // measures the core rather than the recording.
+    bool recordTexts = true;
 };
 
 bool mayThrow(Call call) noexcept;
 
-// Forgets every call, open handle and misuse; answers as `options` says from
-// now on. Throws std::invalid_argument for a bad_alloc from a noexcept call.
+// Forgets every call, open handle and misuse (keeping the memory the
+// recording had); answers as `options` says from now on. Throws
+// std::invalid_argument for a bad_alloc from a noexcept call.
 void reset(Options options = {});
 Options& options();  // to change answers between calls
 

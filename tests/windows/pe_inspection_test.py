@@ -1,18 +1,31 @@
 #!/usr/bin/python3
-"""Inspects the built scriptfonts.dll with the cross binutils, natively.
+"""Inspects the built scriptfonts.dll, or scriptfonts-run.exe, natively: the
+PE headers read directly and with the cross binutils.
 
 The DLL is loaded into a third-party host, so what its PE image promises
 matters as much as what its code does: the exact export list the engine
-resolves, imports from Windows system DLLs only, the version resource, and
-the loader's exploit mitigations.
+resolves, imports from Windows system DLLs only, the version resource, the
+loader's exploit mitigations and the ASLR they rely on, no memory both
+writable and executable, stack canaries, and, in what ships, no debug
+information. scriptfonts-run.exe is what users run beside it, so the checks
+that are not about being the engine's DLL apply to it as well.
 
-Usage: pe_inspection_test.py --objdump OBJDUMP --objcopy OBJCOPY DLL
+Usage: pe_inspection_test.py --objdump OBJDUMP --objcopy OBJCOPY [--config CONFIG]
+                              [--objects TARGET=OBJ;OBJ...]... IMAGE
 
-Each check is a function registered with @check that takes the Dll and
-returns a list of problems (empty when it passes); add more the same way.
+A Release or MinSizeRel build is what ships: --config naming one of them adds
+the checks for a shipped image.
+
+Each check is a function registered with @check that takes the Image and
+returns a list of problems (empty when it passes, None when it was given
+nothing to inspect); add more the same way,
+with @check(dll_only=True) for what only the engine's DLL must satisfy and
+@check(shipped_only=True) for what only a shipped image must.
 Exit status 0 when every check passes, 1 otherwise, 2 when the tools fail.
 """
 import argparse
+import bisect
+import collections
 import functools
 import os
 import re
@@ -41,20 +54,149 @@ REQUIRED_DLL_CHARACTERISTICS = {
     "NX_COMPAT": 0x0100,
 }
 
+# PE/COFF header fields and flags.
+IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_FILE_DLL = 0x2000
+PE32_PLUS_MAGIC = 0x20B
+IMAGE_SCN_MEM_EXECUTE = 0x20000000
+IMAGE_SCN_MEM_WRITE = 0x80000000
+DIRECTORY_EXCEPTION = 3  # .pdata: the x64 function table
+DIRECTORY_BASE_RELOCATION = 5
+COFF_SYMBOL_SIZE = 18
+SECTION_HEADER_SIZE = 40
+RUNTIME_FUNCTION_SIZE = 12
+
+SHIPPED_CONFIGS = {"Release", "MinSizeRel"}
+
+# GCC and binutils name their debug sections so; "-s" at the link removes
+# them together with the COFF symbol table.
+DEBUG_SECTION_PREFIXES = (".debug", ".zdebug", ".stab")
+
+# libssp's failure routine, which every canary check calls, announces itself
+# with this text. The image is stripped, so the routine is found through the
+# text rather than by its name, __stack_chk_fail.
+STACK_SMASHING_MESSAGE = b"*** stack smashing detected ***"
+
+Section = collections.namedtuple("Section", "name virtual_address virtual_size raw_offset raw_size characteristics")
+
 
 class ToolError(Exception):
     pass
 
 
-class Dll:
-    """What the binutils report about one PE image, each part read once."""
+def flag_names(characteristics):
+    names = [name for name, bit in (("WRITE", IMAGE_SCN_MEM_WRITE), ("EXECUTE", IMAGE_SCN_MEM_EXECUTE))
+             if characteristics & bit]
+    return f"{characteristics:#010x} ({'|'.join(names) or 'neither'})"
 
-    def __init__(self, path, objdump, objcopy):
+
+class Image:
+    """One PE image: its headers read directly, the rest as the binutils report
+    it, each part read once."""
+
+    def __init__(self, path, objdump, objcopy, object_groups=None):
         self.path = path
         self.objdump = objdump
         self.objcopy = objcopy
+        self.object_groups = object_groups or {}  # target name -> the object files linked in
 
-    def _run(self, *command):
+    @functools.cached_property
+    def data(self):
+        with open(self.path, "rb") as image:
+            return image.read()
+
+    @functools.cached_property
+    def headers(self):
+        """The COFF header, the PE32+ optional header's fields used here and the section table."""
+        data = self.data
+        try:
+            if data[:2] != b"MZ":
+                raise ToolError("no MZ signature: not a PE image")
+            pe = struct.unpack_from("<I", data, 0x3C)[0]
+            if data[pe:pe + 4] != b"PE\0\0":
+                raise ToolError(f"no PE signature at {pe:#x}")
+            (_machine, section_count, _timestamp, symbol_table, symbol_count,
+             optional_size, characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
+            optional = pe + 24
+            magic = struct.unpack_from("<H", data, optional)[0]
+            if magic != PE32_PLUS_MAGIC:
+                raise ToolError(f"optional header magic {magic:#x}, expected PE32+ ({PE32_PLUS_MAGIC:#x})")
+            image_base = struct.unpack_from("<Q", data, optional + 24)[0]
+            directory_count = struct.unpack_from("<I", data, optional + 108)[0]
+            directories = [struct.unpack_from("<II", data, optional + 112 + 8 * index)
+                           for index in range(directory_count)]
+            strings = symbol_table + COFF_SYMBOL_SIZE * symbol_count
+            sections = []
+            for index in range(section_count):
+                (raw_name, virtual_size, virtual_address, raw_size, raw_offset,
+                 _relocations, _line_numbers, _relocation_count, _line_number_count,
+                 section_flags) = struct.unpack_from("<8sIIIIIIHHI", data,
+                                                     optional + optional_size + SECTION_HEADER_SIZE * index)
+                name = raw_name.rstrip(b"\0").decode("latin-1")
+                # Names longer than 8 bytes ("/4" and so on) live in the COFF string table.
+                if name.startswith("/") and name[1:].isdigit() and symbol_table:
+                    start = strings + int(name[1:])
+                    name = data[start:data.index(b"\0", start)].decode("latin-1")
+                sections.append(Section(name, virtual_address, virtual_size, raw_offset, raw_size, section_flags))
+        except (struct.error, ValueError) as error:
+            raise ToolError(f"PE headers not understood: {error}") from error
+        return {
+            "characteristics": characteristics,
+            "symbol_table": symbol_table,
+            "symbol_count": symbol_count,
+            "image_base": image_base,
+            "directories": directories,
+            "sections": sections,
+        }
+
+    @property
+    def is_dll(self):
+        return bool(self.headers["characteristics"] & IMAGE_FILE_DLL)
+
+    def directory(self, index):
+        directories = self.headers["directories"]
+        return directories[index] if index < len(directories) else (0, 0)
+
+    def bytes_at(self, rva, size):
+        for section in self.headers["sections"]:
+            if section.virtual_address <= rva and rva + size <= section.virtual_address + section.raw_size:
+                start = section.raw_offset + rva - section.virtual_address
+                return self.data[start:start + size]
+        raise ToolError(f"RVA {rva:#x} (+{size}) lies in no section's file data")
+
+    def find_bytes(self, needle):
+        """The virtual address of the first occurrence of needle in a section's data, or None."""
+        for section in self.headers["sections"]:
+            start = section.raw_offset
+            found = self.data.find(needle, start, start + min(section.raw_size, section.virtual_size))
+            if found >= 0:
+                return self.headers["image_base"] + section.virtual_address + found - start
+        return None
+
+    @functools.cached_property
+    def functions(self):
+        """Sorted (begin, end) virtual addresses of every function with unwind data."""
+        rva, size = self.directory(DIRECTORY_EXCEPTION)
+        table = self.bytes_at(rva, size) if size else b""
+        base = self.headers["image_base"]
+        return sorted((base + begin, base + end)
+                      for begin, end, _unwind in struct.iter_unpack("<III", table[:size - size % RUNTIME_FUNCTION_SIZE]))
+
+    def function_at(self, address):
+        """The (begin, end) of the function holding address; (address, address) when none is known."""
+        index = bisect.bisect_right(self.functions, (address, float("inf"))) - 1
+        if index >= 0 and self.functions[index][0] <= address < self.functions[index][1]:
+            return self.functions[index]
+        return (address, address)
+
+    @functools.cached_property
+    def instructions(self):
+        """(address, text) of every disassembled instruction of the code sections."""
+        listing = self.run_tool(self.objdump, "-d", "--no-show-raw-insn", "-M", "intel", self.path)
+        return [(int(address, 16), text.strip())
+                for address, text in re.findall(r"^\s*([0-9a-f]+):\s+(\S.*)$", listing, re.MULTILINE)]
+
+    def run_tool(self, *command):
         try:
             completed = subprocess.run(command, capture_output=True, text=True, check=False)
         except OSError as error:
@@ -65,7 +207,7 @@ class Dll:
 
     @functools.cached_property
     def private_headers(self):
-        return self._run(self.objdump, "-p", self.path)
+        return self.run_tool(self.objdump, "-p", self.path)
 
     @functools.cached_property
     def exports(self):
@@ -93,24 +235,28 @@ class Dll:
     def section_bytes(self, name):
         with tempfile.TemporaryDirectory() as directory:
             out = os.path.join(directory, "section.bin")
-            self._run(self.objcopy, "-O", "binary", "--only-section", name, self.path, out)
+            self.run_tool(self.objcopy, "-O", "binary", "--only-section", name, self.path, out)
             with open(out, "rb") as section:
                 return section.read()
 
 
-CHECKS = []
+CHECKS = []  # (function, dll_only, shipped_only)
+NOTES = []  # what a passing check found, printed under its result
 
 
-def check(function):
-    CHECKS.append(function)
-    return function
+def check(function=None, *, dll_only=False, shipped_only=False):
+    """Registers a check: every image's, only the DLL's, or only a shipped image's."""
+    def register(inspection):
+        CHECKS.append((inspection, dll_only, shipped_only))
+        return inspection
+    return register(function) if function else register
 
 
 def version_text(ms, ls):
     return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
 
 
-@check
+@check(dll_only=True)
 def exports_exactly_the_nine_entries(dll):
     found = dll.exports
     problems = []
@@ -126,8 +272,8 @@ def exports_exactly_the_nine_entries(dll):
 
 
 @check
-def imports_only_windows_system_dlls(dll):
-    found = dll.imported_dlls
+def imports_only_windows_system_dlls(image):
+    found = image.imported_dlls
     if not found:
         return ["no imports found at all: objdump output not understood"]
     foreign = [name for name in found
@@ -135,7 +281,7 @@ def imports_only_windows_system_dlls(dll):
     return [f"imports {found}; not Windows system DLLs: {foreign}"] if foreign else []
 
 
-@check
+@check(dll_only=True)
 def version_resource_is_1_0_0_2_dll(dll):
     resources = dll.section_bytes(".rsrc")
     key = resources.find(VS_VERSION_INFO_KEY)
@@ -161,35 +307,137 @@ def version_resource_is_1_0_0_2_dll(dll):
 
 
 @check
-def loader_mitigations_on(dll):
-    value = dll.dll_characteristics
+def loader_mitigations_on(image):
+    value = image.dll_characteristics
     missing = [name for name, bit in REQUIRED_DLL_CHARACTERISTICS.items() if not value & bit]
     return [f"DllCharacteristics {value:#06x} lacks {', '.join(missing)}"] if missing else []
+
+
+@check
+def relocatable_so_aslr_takes_effect(image):
+    # DYNAMIC_BASE is only a request: without base relocations the loader
+    # cannot move the image (older binutils dropped them from executables).
+    problems = []
+    if image.headers["characteristics"] & IMAGE_FILE_RELOCS_STRIPPED:
+        problems.append(f"COFF characteristics {image.headers['characteristics']:#06x} say relocations stripped")
+    rva, size = image.directory(DIRECTORY_BASE_RELOCATION)
+    if size == 0:
+        problems.append(f"base relocation directory is empty (RVA {rva:#x}, size 0)")
+    return problems
+
+
+@check
+def no_section_both_writable_and_executable(image):
+    sections = image.headers["sections"]
+    executable = [section.name for section in sections if section.characteristics & IMAGE_SCN_MEM_EXECUTE]
+    if not executable:
+        return [f"no executable section among {[section.name for section in sections]}: section table not understood"]
+    both = IMAGE_SCN_MEM_WRITE | IMAGE_SCN_MEM_EXECUTE
+    return [f"section {section.name} is writable and executable: {flag_names(section.characteristics)}"
+            for section in sections if section.characteristics & both == both]
+
+
+@check
+def stack_protector_canaries_checked(image):
+    # The failure routine is the function that loads libssp's message; each
+    # function compiled with a canary calls it when the canary was overwritten.
+    # libssp's own __stack_chk_fail_local is one caller, so one caller is not
+    # evidence; instrumented code makes the others.
+    message = image.find_bytes(STACK_SMASHING_MESSAGE)
+    if message is None:
+        return [f"no {STACK_SMASHING_MESSAGE.decode()!r} text: libssp's __stack_chk_fail is not linked in, "
+                "so no function checks a stack canary"]
+    loads = [address for address, text in image.instructions
+             if re.search(r"#\s*(?:0x)?0*%x\b" % message, text)]
+    routines = {image.function_at(address)[0] for address in loads}
+    if len(routines) != 1:
+        return [f"the stack-smashing message at {message:#x} is used by {len(routines)} functions "
+                f"({', '.join(hex(routine) for routine in sorted(routines))}), expected exactly __stack_chk_fail"]
+    failure = routines.pop()
+    call = re.compile(r"(?:call|jmp)\s+(?:0x)?0*%x(?:\s+<[^>]*>)?$" % failure)
+    callers = {image.function_at(address) for address, text in image.instructions if call.match(text)}
+    if len(callers) < 2:
+        return [f"the canary failure routine at {failure:#x} is called from {len(callers)} function(s): "
+                "no code of ours checks a canary"]
+    NOTES.append(f"canary failure routine at {failure:#x}, called from {len(callers)} functions")
+    return []
+
+
+@check
+def stack_protector_compiled_into_every_target(image):
+    # The image alone cannot tell which objects carry canaries. Options are set
+    # per target, so a target left without them shows as none of its objects
+    # referring to the canary; single objects with no function that needs one
+    # (no local array, no address-taken local) rightly refer to nothing.
+    if not image.object_groups:
+        return None
+    problems = []
+    for target, objects in image.object_groups.items():
+        guarded = [path for path in objects
+                   if re.search(r"\b__stack_chk_(?:fail|guard)\b", image.run_tool(image.objdump, "-t", path))]
+        if not guarded:
+            problems.append(f"no object of {target} checks a stack canary: "
+                            f"{[os.path.basename(path) for path in objects]}")
+        else:
+            NOTES.append(f"{target}: {len(guarded)} of {len(objects)} objects check canaries")
+    return problems
+
+
+@check(shipped_only=True)
+def no_debug_information_shipped(image):
+    problems = [f"debug section {section.name} ({section.raw_size} bytes)"
+                for section in image.headers["sections"] if section.name.startswith(DEBUG_SECTION_PREFIXES)]
+    if image.headers["symbol_table"] or image.headers["symbol_count"]:
+        problems.append(f"COFF symbol table of {image.headers['symbol_count']} symbols "
+                        f"at {image.headers['symbol_table']:#x}")
+    return problems
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--objdump", default="x86_64-w64-mingw32-objdump")
     parser.add_argument("--objcopy", default="x86_64-w64-mingw32-objcopy")
-    parser.add_argument("dll")
+    parser.add_argument("--config", default="", help="the build configuration the image comes from")
+    parser.add_argument("--objects", action="append", default=[], metavar="TARGET=OBJ;OBJ...",
+                        help="the object files of one target linked into the image (repeatable)")
+    parser.add_argument("image")
     args = parser.parse_args()
-    if not os.path.isfile(args.dll):
-        print(f"no such file: {args.dll}")
+    shipped = args.config in SHIPPED_CONFIGS
+    object_groups = {}
+    for group in args.objects:
+        target, _, objects = group.partition("=")
+        object_groups[target] = [path for path in objects.split(";") if path]
+    if not os.path.isfile(args.image):
+        print(f"no such file: {args.image}")
         return 2
 
-    dll = Dll(args.dll, args.objdump, args.objcopy)
-    failed = 0
-    for inspection in CHECKS:
+    image = Image(args.image, args.objdump, args.objcopy, object_groups)
+    try:
+        kind = "DLL" if image.is_dll else "executable"
+    except ToolError as error:
+        print(f"ERROR reading {args.image}: {error}")
+        return 2
+    checks = [inspection for inspection, dll_only, shipped_only in CHECKS
+              if (image.is_dll or not dll_only) and (shipped or not shipped_only)]
+    failed = skipped = 0
+    for inspection in checks:
         try:
-            problems = inspection(dll)
+            problems = inspection(image)
         except ToolError as error:
             print(f"ERROR {inspection.__name__}: {error}")
             return 2
+        if problems is None:
+            print(f"skip {inspection.__name__} (nothing to inspect given)")
+            skipped += 1
+            continue
         print(f"{'FAIL' if problems else 'ok  '} {inspection.__name__}")
-        for problem in problems:
-            print(f"       {problem}")
+        for line in problems + NOTES:
+            print(f"       {line}")
+        NOTES.clear()
         failed += bool(problems)
-    print(f"{len(CHECKS) - failed} of {len(CHECKS)} checks passed for {args.dll}")
+    ran = len(checks) - skipped
+    print(f"{ran - failed} of {ran} checks passed for {args.image} ({kind}{', as shipped' if shipped else ''}"
+          f"{f', {skipped} skipped' if skipped else ''})")
     return 1 if failed else 0
 
 

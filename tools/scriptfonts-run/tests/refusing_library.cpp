@@ -1,10 +1,20 @@
-// A script library whose one function refuses every call with status 20,
-// as the real one does with malformed arguments.
+// A script library whose functions refuse every call with status 20, as the
+// real one does with malformed arguments. Built several times over (see
+// CMakeLists.txt), most copies broken in one way an engine can meet: an
+// entry left out of the .def file, or a signature list that does not match.
 #include "scriptfonts.h"
+
+#if defined(LISTS_UNEXPORTED_FUNCTION)
+#define SIGNATURE_LIST "refuse_s, vanished_s"
+#elif defined(RETURNS_NO_SIGNATURE_LIST)
+#define SIGNATURE_LIST nullptr
+#else
+#define SIGNATURE_LIST "refuse_s, refusePair_ss"
+#endif
 
 extern "C" {
 
-const char* ESInitialize(const TaggedValue*, int32_t) { return "refuse_s"; }
+const char* ESInitialize(const TaggedValue*, int32_t) { return SIGNATURE_LIST; }
 int32_t ESGetVersion(void) { return 4; }
 void ESFreeMem(void*) {}
 void ESTerminate(void) {}
@@ -13,5 +23,8 @@ int32_t refuse(const TaggedValue*, int32_t, TaggedValue* result) {
     result->tag = tagInteger;  // written anyway: the run must not report it as a result
     return statusBadArguments;
 }
+
+// Takes two strings: scriptfonts-run, which passes one, must not call it.
+int32_t refusePair(const TaggedValue*, int32_t, TaggedValue*) { return statusBadArguments; }
 
 }  // extern "C"

@@ -1,5 +1,8 @@
 # Runs scriptfonts-run for one case and checks what it did:
-#   cmake -DEMULATOR=... -DPROGRAM=... -DREFUSING_LIBRARY=... -DSAMPLE_FONTS=... -DCASE=name -P run-case.cmake
+#   cmake -DEMULATOR=... -DPROGRAM=... -DTEST_LIBRARIES=dir -DSAMPLE_FONTS=... -DWORK_DIR=... -DCASE=name
+#         -P run-case.cmake
+# TEST_LIBRARIES holds the test script libraries (refusing-library.dll ...);
+# WORK_DIR is the case's own scratch directory.
 # Each case sets the command line, the exit status, the exact standard
 # output, and the text the one line of standard error must hold (none: empty).
 
@@ -16,7 +19,9 @@ endfunction()
 
 program_path(lantern "${SAMPLE_FONTS}/lantern.ttf")
 program_path(harbor "${SAMPLE_FONTS}/harbor.ttf")
-program_path(refusingLibrary "${REFUSING_LIBRARY}")
+foreach(library refusing incomplete mislisting listless)
+    program_path(${library}Library "${TEST_LIBRARIES}/${library}-library.dll")
+endforeach()
 program_path(missingLibrary "${SAMPLE_FONTS}/no-such-directory/scriptfonts.dll")
 if(NOT EMULATOR AND DEFINED ENV{SystemRoot})
     set(systemLibrary "$ENV{SystemRoot}\\System32\\kernel32.dll")
@@ -53,15 +58,51 @@ elseif(CASE STREQUAL "missing-library")
     set(arguments --library "${missingLibrary}" --list)
     set(exitStatus 2)
     set(error "cannot load ${missingLibrary}")
+elseif(CASE STREQUAL "no-library-beside-program")
+    # What a user meets who copies the program without the DLL.
+    file(REMOVE_RECURSE "${WORK_DIR}")
+    file(COPY "${PROGRAM}" DESTINATION "${WORK_DIR}")
+    get_filename_component(programName "${PROGRAM}" NAME)
+    set(PROGRAM "${WORK_DIR}/${programName}")
+    program_path(besideProgram "${WORK_DIR}/scriptfonts.dll")
+    set(arguments findFontByName "${lanternFace}")
+    set(exitStatus 2)
+    set(error "cannot load ${besideProgram}")
+elseif(CASE STREQUAL "not-a-library")
+    set(arguments --library "${lantern}" --list)
+    set(exitStatus 2)
+    set(error "cannot load ${lantern}")
 elseif(CASE STREQUAL "not-a-script-library")
     set(arguments --library "${systemLibrary}" --list)
     set(exitStatus 2)
     set(error "does not export ESInitialize")
+elseif(CASE STREQUAL "incomplete-library")
+    # Every lifecycle entry is required, not only the first.
+    set(arguments --library "${incompleteLibrary}" refuse "a")
+    set(exitStatus 2)
+    set(error "does not export ESTerminate")
+elseif(CASE STREQUAL "no-signature-list")
+    set(arguments --library "${listlessLibrary}" --list)
+    set(exitStatus 2)
+    set(error "ESInitialize returned no signature list")
+elseif(CASE STREQUAL "listed-function-not-exported")
+    set(arguments --library "${mislistingLibrary}" refuse "a")
+    set(exitStatus 2)
+    set(error "the signature list names vanished, which ${mislistingLibrary} does not export")
 elseif(CASE STREQUAL "unknown-function")
     # Names are exact, and an unknown one stops the run before any call.
     set(arguments findFontByName "${lanternFace}" registerfont "${lantern}")
     set(exitStatus 2)
     set(error "unknown function registerfont")
+elseif(CASE STREQUAL "lifecycle-entry-as-function")
+    # Exported, but not a script function: called as one it would be handed arguments it does not take.
+    set(arguments ESFreeMem "a")
+    set(exitStatus 2)
+    set(error "unknown function ESFreeMem")
+elseif(CASE STREQUAL "not-one-string")
+    set(arguments --library "${refusingLibrary}" refuse "a" refusePair "b")
+    set(exitStatus 2)
+    set(error "refusePair takes \"ss\"; scriptfonts-run passes exactly one string")
 elseif(CASE STREQUAL "refused-call")
     # A refused call prints its status only, the others still run, and the exit status says so.
     set(arguments --library "${refusingLibrary}" refuse "a" refuse "b")

@@ -1,0 +1,180 @@
+// The frame's copy, list splitting and decoding over the stand-in platform,
+// through the exported functions, at 10 KiB, 100 KiB and 1 MiB: bytes per
+// second that stay level as the text grows show that nothing in the frame is
+// quadratic. The stand-in's own decoding stands for MultiByteToWideChar.
+//
+// Besides Google Benchmark's flags: the table of figures goes to standard
+// output, the usual console report to standard error.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "fake_platform.h"
+#include "scriptfonts.h"
+
+namespace {
+
+using namespace scriptfonts;
+
+constexpr std::int64_t kib = 1024;
+const std::vector<std::int64_t> textSizes{10 * kib, 100 * kib, 1024 * kib};
+
+// Paths as a panel passes them: a folder with non-ASCII characters (two and
+// three bytes each) and a numbered file, joined by commas; the last piece is
+// padded to the exact size.
+std::string listOfPaths(std::size_t bytes) {
+    std::string list;
+    for (int index = 0;; ++index) {
+        std::string piece =
+            "C:\\Users\\Designer\\Fonts\\\xc3\x9cnic\xc3\xb8"
+            "de \xe5\xad\x97\xe4\xbd\x93\\font-" +
+            std::to_string(index) + ".ttf";
+        if (index > 0) piece.insert(0, ",");
+        if (list.size() + piece.size() > bytes) break;
+        list += piece;
+    }
+    list.append(bytes - list.size(), 'x');
+    return list;
+}
+
+// As many empty pieces as bytes: the most pieces a text of that size can hold.
+std::string listOfCommas(std::size_t bytes) { return std::string(bytes, ','); }
+
+// One piece, half of it in non-ASCII bytes.
+std::string longName(std::size_t bytes) {
+    std::string name;
+    while (name.size() + 16 <= bytes) name += "fonts-a\\\xe5\xad\x97\xe4\xbd\x93\xc3\xbc";
+    name.append(bytes - name.size(), 'x');
+    return name;
+}
+
+std::size_t piecesOf(const std::string& list) {
+    std::size_t commas = 0;
+    for (const char byte : list) commas += byte == ',' ? 1 : 0;
+    return commas + 1;
+}
+
+struct Case {
+    ScriptFunction function;
+    std::string (*makeText)(std::size_t bytes);
+    bool isList;             // registerFonts: one addition per piece
+    bool standInKeepsTexts;  // the stand-in's full recording, to show its own cost
+};
+
+void callThroughFrame(benchmark::State& state, Case c) {
+    const std::string text = c.makeText(static_cast<std::size_t>(state.range(0)));
+    fake::Options options;
+    options.recordTexts = c.standInKeepsTexts;
+    TaggedValue argument{};
+    argument.value.string = text.c_str();
+    argument.tag = tagString;
+
+    // Once untimed: the stand-in's recording reaches its full size (reset keeps it).
+    fake::reset(options);
+    TaggedValue warmUp{};
+    c.function(&argument, 1, &warmUp);
+
+    for (auto _ : state) {
+        state.PauseTiming();
+        fake::reset(options);  // keeps the recording's memory: no growth inside the time
+        state.ResumeTiming();
+        TaggedValue result{};
+        benchmark::DoNotOptimize(c.function(&argument, 1, &result));
+        if (result.tag != tagInteger) state.SkipWithError("the call was refused");
+    }
+    // The last call did all its work: every piece added, or the name decoded and refused.
+    const std::size_t expectedAdditions = c.isList ? piecesOf(text) : 0;
+    if (fake::countOf(fake::Call::addFontResource) != expectedAdditions) {
+        state.SkipWithError(("additions: " + std::to_string(fake::countOf(fake::Call::addFontResource)) +
+                             ", expected " + std::to_string(expectedAdditions))
+                                .c_str());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+    state.counters["pieces"] = static_cast<double>(c.isList ? piecesOf(text) : 1);
+}
+
+void registerCases() {
+    const std::vector<std::pair<const char*, Case>> cases{
+        {"registerFonts, list of paths", {registerFonts, listOfPaths, true, false}},
+        {"registerFonts, list of paths, stand-in keeping every text", {registerFonts, listOfPaths, true, true}},
+        {"registerFonts, commas only (most pieces)", {registerFonts, listOfCommas, true, false}},
+        {"findFontByName, one long name (copy + decode)", {findFontByName, longName, false, false}},
+    };
+    for (const auto& [name, c] : cases) {
+        auto* benchmark = benchmark::RegisterBenchmark(name, callThroughFrame, c);
+        for (const std::int64_t size : textSizes) benchmark->Arg(size);
+        benchmark->Unit(benchmark::kMicrosecond)->UseRealTime();
+    }
+}
+
+// Google Benchmark's console report on standard error, and a Markdown table
+// of the medians (or single runs) on standard output at the end.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    TableReporter() {
+        SetOutputStream(&std::cerr);
+        SetErrorStream(&std::cerr);
+    }
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) failed_ = true;
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || !(single || median)) continue;
+            const auto bytes = run.counters.find("bytes_per_second");
+            rows_.push_back({run.run_name.function_name, std::stoll(run.run_name.args), run.GetAdjustedRealTime(),
+                             bytes == run.counters.end() ? 0.0 : bytes->second.value});
+        }
+    }
+
+    void printTable(std::ostream& out) {
+        // Repetitions may come interleaved at random: each measure's rows
+        // together, smallest text first.
+        std::sort(rows_.begin(), rows_.end(),
+                  [](const Row& a, const Row& b) { return std::tie(a.name, a.bytes) < std::tie(b.name, b.bytes); });
+        out << "| Measure | text | time per call | bytes/s | bytes/s vs 10 KiB |\n";
+        out << "| --- | ---: | ---: | ---: | ---: |\n";
+        std::map<std::string, double> smallest;  // bytes/s at the smallest size of each measure
+        for (const Row& row : rows_) {
+            const double base = smallest.emplace(row.name, row.bytesPerSecond).first->second;
+            char line[512];
+            std::snprintf(line, sizeof line, "| %s | %lld KiB | %.1f us | %.1f MB/s | %.2f |\n", row.name.c_str(),
+                          static_cast<long long>(row.bytes / kib), row.microseconds, row.bytesPerSecond / 1e6,
+                          base > 0 ? row.bytesPerSecond / base : 0.0);
+            out << line;
+        }
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    struct Row {
+        std::string name;
+        long long bytes;
+        double microseconds;
+        double bytesPerSecond;
+    };
+    std::vector<Row> rows_;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    registerCases();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printTable(std::cout);
+    benchmark::Shutdown();
+    return reporter.failed() ? 1 : 0;
+}

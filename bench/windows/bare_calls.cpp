@@ -1,0 +1,100 @@
+#include "bare_calls.h"
+
+#include <tlhelp32.h>  // needs <windows.h> first
+
+#include <cwchar>
+
+#include "support/win32_owners.h"
+
+namespace scriptfonts::bench::bare {
+namespace {
+
+constexpr UINT fontChangeReplyTimeoutMs = 5000;  // as the library waits
+
+class ScreenDC {
+public:
+    ScreenDC() noexcept : dc_(GetDC(nullptr)) {}
+    ~ScreenDC() {
+        if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+struct FaceSearch {
+    const wchar_t* requested;
+    bool found;
+};
+
+int CALLBACK matchFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM parameter) {
+    auto& search = *reinterpret_cast<FaceSearch*>(parameter);
+    if (std::wcscmp(font->lfFaceName, search.requested) != 0) return 1;
+    search.found = true;
+    return 0;
+}
+
+DWORD findProcess(const wchar_t* executable) {
+    const test::UniqueKernelHandle snapshot = test::ownKernelHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, executable) == 0) return entry.th32ProcessID;
+    }
+    return 0;
+}
+
+BOOL CALLBACK tellHostWindow(HWND window, LPARAM host) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == static_cast<DWORD>(host)) {
+        DWORD_PTR reply = 0;
+        SendMessageTimeoutW(window, WM_FONTCHANGE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, fontChangeReplyTimeoutMs,
+                            &reply);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int addFontsAndBroadcast(const std::vector<std::wstring>& paths) {
+    int added = 0;
+    for (const std::wstring& path : paths) {
+        if (AddFontResourceW(path.c_str()) != 0) ++added;
+    }
+    PostMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);  // the call the library makes
+    return added;
+}
+
+bool faceInstalled(const std::wstring& face) {
+    LOGFONTW request{};
+    request.lfCharSet = DEFAULT_CHARSET;
+    if (wcscpy_s(request.lfFaceName, LF_FACESIZE, face.c_str()) != 0) return false;
+    const ScreenDC screen;
+    if (screen.get() == nullptr) return false;
+    FaceSearch search{face.c_str(), false};
+    EnumFontFamiliesExW(screen.get(), &request, matchFace, reinterpret_cast<LPARAM>(&search), 0);
+    return search.found;
+}
+
+bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable) {
+    if (AddFontResourceW(path.c_str()) == 0) return false;
+    if (const DWORD host = findProcess(hostExecutable); host != 0) {
+        EnumWindows(tellHostWindow, static_cast<LPARAM>(host));
+    }
+    return true;
+}
+
+int decodeUtf8(const std::string& utf8, std::wstring& buffer) {
+    const int byteCount = static_cast<int>(utf8.size() + 1);
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), byteCount, nullptr, 0);
+    if (needed <= 0) return 0;
+    if (buffer.size() < static_cast<std::size_t>(needed)) buffer.resize(static_cast<std::size_t>(needed));
+    return MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), byteCount, buffer.data(), needed);
+}
+
+}  // namespace scriptfonts::bench::bare

@@ -1,0 +1,341 @@
+// Ten thousand calls of every script function, through every path, leave the
+// process's handles, GDI and USER objects where they were and its private
+// memory within a bound. A counter the platform does not keep is reported as
+// such, never passed silently.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "reliability/script_calls.h"
+#include "support/font_catalog.h"
+#include "support/font_cleanup.h"
+#include "support/test_files.h"
+#include "support/win32_owners.h"
+
+#include <psapi.h>  // needs <windows.h> first
+
+namespace scriptfonts::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int callsOfEachFunction = 10000;
+// Wine and GDI allocate caches and tables on first use; those are not leaks.
+constexpr int warmUpCycles = 100;
+constexpr std::int64_t privateMemoryBound = 1 << 20;
+constexpr int mismatchesKept = 5;
+
+// Every path of every function. The fonts added in a cycle are withdrawn in it.
+const Step cycle[] = {
+    {Function::registerFont, Shape::wellFormed, Text::fontA, wrote(1)},
+    {Function::findFontByName, Shape::wellFormed, Text::faceA, wrote(1)},
+    {Function::registerFontA, Shape::wellFormed, Text::fontB, wrote(1)},
+    {Function::findFontByName, Shape::wellFormed, Text::faceB, wrote(1)},
+    {Function::registerFonts, Shape::wellFormed, Text::list, wrote(1)},
+    {Function::unRegisterFont, Shape::wellFormed, Text::fontA, wrote(0)},
+    {Function::unRegisterFont, Shape::wellFormed, Text::fontA, wrote(0)},
+    {Function::findFontByName, Shape::wellFormed, Text::faceA, wrote(0)},
+    {Function::unRegisterFont, Shape::wellFormed, Text::fontB, wrote(0)},
+    {Function::unRegisterFont, Shape::wellFormed, Text::fontB, wrote(0)},
+    {Function::findFontByName, Shape::wellFormed, Text::faceB, wrote(0)},
+    {Function::unRegisterFont, Shape::wellFormed, Text::missingFile, wrote(0)},
+    {Function::registerFont, Shape::wellFormed, Text::missingFile, wrote(0)},
+    {Function::registerFont, Shape::wellFormed, Text::empty, wrote(0)},
+    {Function::registerFontA, Shape::wellFormed, Text::missingFile, wrote(0)},
+    {Function::registerFontA, Shape::wellFormed, Text::empty, wrote(0)},
+    {Function::registerFonts, Shape::wellFormed, Text::missingFile, wrote(1)},
+    {Function::registerFonts, Shape::wellFormed, Text::empty, wrote(1)},
+    {Function::findFontByName, Shape::wellFormed, Text::longName, wrote(0)},
+    {Function::registerFont, Shape::noArgument, Text::fontA, refused()},
+    {Function::registerFontA, Shape::integerTag, Text::fontB, refused()},
+    {Function::registerFonts, Shape::nullText, Text::list, refused()},
+    {Function::unRegisterFont, Shape::noArgument, Text::fontA, refused()},
+    {Function::findFontByName, Shape::integerTag, Text::faceA, refused()},
+};
+constexpr int stepsPerCycle = static_cast<int>(std::size(cycle));
+
+constexpr int callsPerCycle(Function function) {
+    int calls = 0;
+    for (const Step& step : cycle) calls += step.function == function ? 1 : 0;
+    return calls;
+}
+
+constexpr int measuredCycles() {
+    int fewest = stepsPerCycle;
+    for (int f = 0; f < functionCount; ++f) fewest = std::min(fewest, callsPerCycle(static_cast<Function>(f)));
+    return (callsOfEachFunction + fewest - 1) / fewest;
+}
+
+// --- the counters ---
+
+struct Reading {
+    bool taken;
+    std::uint64_t value;
+    DWORD error;  // when not taken
+};
+using Reader = Reading (*)();
+
+Reading handleCount() {
+    DWORD count = 0;
+    if (!GetProcessHandleCount(GetCurrentProcess(), &count)) return {false, 0, GetLastError()};
+    return {true, count, 0};
+}
+
+// The system's list of open handles, those of this process counted: the same
+// number, for platforms that do not keep the count above.
+Reading handlesInSystemList() {
+    using Query = LONG(WINAPI*)(ULONG informationClass, void* buffer, ULONG bytes, ULONG* needed);
+    struct Entry {
+        void* object;
+        ULONG_PTR processId;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT creatorBackTraceIndex;
+        USHORT objectType;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Header {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+    };
+    constexpr ULONG systemExtendedHandleInformation = 64;
+    constexpr LONG statusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    constexpr std::size_t largestList = 64 << 20;
+
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return {false, 0, GetLastError()};
+    std::vector<ULONG_PTR> buffer(1 << 16);  // aligned for the entries' pointers
+    for (;;) {
+        const std::size_t bytes = buffer.size() * sizeof(ULONG_PTR);
+        const LONG status = query(systemExtendedHandleInformation, buffer.data(), static_cast<ULONG>(bytes), nullptr);
+        if (status == 0) break;
+        if (status != statusInfoLengthMismatch || bytes >= largestList) return {false, 0, static_cast<DWORD>(status)};
+        buffer.resize(buffer.size() * 2);
+    }
+
+    Header header;
+    std::memcpy(&header, buffer.data(), sizeof header);
+    const std::size_t fits = (buffer.size() * sizeof(ULONG_PTR) - sizeof header) / sizeof(Entry);
+    const auto* entries = reinterpret_cast<const unsigned char*>(buffer.data()) + sizeof header;
+    std::uint64_t ours = 0;
+    for (std::size_t i = 0; i < std::min<std::size_t>(header.count, fits); ++i) {
+        Entry entry;
+        std::memcpy(&entry, entries + i * sizeof(Entry), sizeof entry);
+        if (entry.processId == GetCurrentProcessId()) ++ours;
+    }
+    return {true, ours, 0};
+}
+
+Reading guiObjects(DWORD kind) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD count = GetGuiResources(GetCurrentProcess(), kind);
+    // 0 is also a count, unless the call says it failed.
+    if (count == 0 && GetLastError() != ERROR_SUCCESS) return {false, 0, GetLastError()};
+    return {true, count, 0};
+}
+Reading gdiObjects() { return guiObjects(GR_GDIOBJECTS); }
+Reading userObjects() { return guiObjects(GR_USEROBJECTS); }
+
+Reading memoryCounter(SIZE_T PROCESS_MEMORY_COUNTERS_EX::*field) {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof counters)) {
+        return {false, 0, GetLastError()};
+    }
+    return {true, counters.*field, 0};
+}
+Reading privateUsage() { return memoryCounter(&PROCESS_MEMORY_COUNTERS_EX::PrivateUsage); }
+// The commit charge: documented as the same value as PrivateUsage.
+Reading pagefileUsage() { return memoryCounter(&PROCESS_MEMORY_COUNTERS_EX::PagefileUsage); }
+
+// Each reads a counter while one known object of the counted kind exists.
+Reading withAnEvent(Reader read) {
+    const UniqueKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    return event ? read() : Reading{false, 0, GetLastError()};
+}
+
+Reading withAPen(Reader read) {
+    const std::unique_ptr<std::remove_pointer_t<HPEN>, GdiObjectDeleter> pen(CreatePen(PS_SOLID, 1, 0));
+    return pen ? read() : Reading{false, 0, GetLastError()};
+}
+
+struct MenuDestroyer {
+    void operator()(HMENU menu) const noexcept { DestroyMenu(menu); }
+};
+Reading withAMenu(Reader read) {
+    const std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu(CreateMenu());
+    return menu ? read() : Reading{false, 0, GetLastError()};
+}
+
+constexpr std::size_t writtenBlockBytes = 8 << 20;
+struct Releaser {
+    void operator()(void* block) const noexcept { VirtualFree(block, 0, MEM_RELEASE); }
+};
+Reading withAWrittenBlock(Reader read) {
+    const std::unique_ptr<void, Releaser> block(
+        VirtualAlloc(nullptr, writtenBlockBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!block) return {false, 0, GetLastError()};
+    std::memset(block.get(), 1, writtenBlockBytes);
+    return read();
+}
+
+struct Counter {
+    const char* name;
+    const char* source;
+    Reader read;
+    Reading (*withKnownObject)(Reader read);
+    const char* knownObject;
+    std::uint64_t knownObjectWeight;  // how far the known object moves the counter, at least
+    std::int64_t growthLimit;         // 0: stays exactly where it was; else grows by less than this
+};
+
+const Counter counters[] = {
+    {"HandleCount", "GetProcessHandleCount", handleCount, withAnEvent, "an event", 1, 0},
+    {"HandlesInSystemList", "NtQuerySystemInformation(SystemExtendedHandleInformation)", handlesInSystemList,
+     withAnEvent, "an event", 1, 0},
+    {"GdiObjects", "GetGuiResources(GR_GDIOBJECTS)", gdiObjects, withAPen, "a pen", 1, 0},
+    {"UserObjects", "GetGuiResources(GR_USEROBJECTS)", userObjects, withAMenu, "a menu", 1, 0},
+    {"PrivateUsage", "GetProcessMemoryInfo PrivateUsage", privateUsage, withAWrittenBlock, "8 MiB written",
+     writtenBlockBytes / 2, privateMemoryBound},
+    {"PagefileUsage", "GetProcessMemoryInfo PagefileUsage", pagefileUsage, withAWrittenBlock, "8 MiB written",
+     writtenBlockBytes / 2, privateMemoryBound},
+};
+constexpr int counterCount = static_cast<int>(std::size(counters));
+
+// Empty when the counter works here; else why it cannot be trusted.
+std::string unsupportedBecause(const Counter& counter) {
+    const Reading before = counter.read();
+    const Reading during = counter.withKnownObject(counter.read);
+    if (!before.taken || !during.taken) {
+        return "the call fails, error " + std::to_string(before.taken ? during.error : before.error);
+    }
+    if (during.value < before.value + counter.knownObjectWeight) {
+        return "it reads " + std::to_string(before.value) + " without and " + std::to_string(during.value) + " with " +
+               counter.knownObject;
+    }
+    return {};
+}
+
+// --- the measured run ---
+
+struct Mismatch {
+    int call;
+    Outcome outcome;
+};
+
+struct Measurement {
+    std::array<std::string, counterCount> unsupported;
+    std::array<Reading, counterCount> baseline{};
+    std::array<Reading, counterCount> after{};
+    long long calls = 0;
+    long long elapsedMs = 0;
+    int mismatches = 0;
+    std::array<Mismatch, mismatchesKept> firstMismatches{};
+    std::string setUpFailure;
+};
+
+Measurement measure() {
+    Measurement measurement;
+    const ScriptLibrary library;
+    const ScriptFunctions functions(library);
+    if (!functions.complete()) {
+        measurement.setUpFailure = "the library's functions cannot be resolved";
+        return measurement;
+    }
+    const std::wstring fontA = testFontPath(alphaFont.fileName);
+    const std::wstring fontB = testFontPath(betaFont.fileName);
+    const FontCleanup cleanA(fontA);
+    const FontCleanup cleanB(fontB);
+    const Texts texts = textsFor(fontA, fontB, alphaFont.face, betaFont.face);
+
+    for (int c = 0; c < counterCount; ++c) measurement.unsupported[c] = unsupportedBecause(counters[c]);
+    for (int call = 0; call < warmUpCycles * stepsPerCycle; ++call) run(functions, cycle[call % stepsPerCycle], texts);
+
+    // Between the two readings only the calls run; the results are kept in
+    // storage taken before.
+    const int calls = measuredCycles() * stepsPerCycle;
+    for (int c = 0; c < counterCount; ++c) measurement.baseline[c] = counters[c].read();
+    const Clock::time_point begin = Clock::now();
+    for (int call = 0; call < calls; ++call) {
+        const Step& step = cycle[call % stepsPerCycle];
+        const Outcome outcome = run(functions, step, texts);
+        if (outcome == step.expected) continue;
+        if (measurement.mismatches < mismatchesKept)
+            measurement.firstMismatches[measurement.mismatches] = {call, outcome};
+        ++measurement.mismatches;
+    }
+    const Clock::time_point end = Clock::now();
+    for (int c = 0; c < counterCount; ++c) measurement.after[c] = counters[c].read();
+
+    measurement.calls = calls;
+    measurement.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(end - begin).count();
+    return measurement;
+}
+
+// Taken once, by whichever test asks first.
+const Measurement& measurement() {
+    static const Measurement taken = measure();
+    return taken;
+}
+
+TEST(ResourceUse, EveryCallOfTheRunGivesItsResult) {
+    const Measurement& run = measurement();
+    ASSERT_TRUE(run.setUpFailure.empty()) << run.setUpFailure;
+    std::printf("%lld calls in %lld ms:", run.calls, run.elapsedMs);
+    for (int f = 0; f < functionCount; ++f) {
+        const auto function = static_cast<Function>(f);
+        std::printf(" %s %d", nameOf(function), measuredCycles() * callsPerCycle(function));
+    }
+    std::printf("\n");
+    for (int i = 0; i < std::min(run.mismatches, mismatchesKept); ++i) {
+        const Mismatch& mismatch = run.firstMismatches[i];
+        const Step& step = cycle[mismatch.call % stepsPerCycle];
+        ADD_FAILURE() << "call " << mismatch.call << ", " << describe(step) << ": " << mismatch.outcome
+                      << "\n  expected " << step.expected;
+    }
+    EXPECT_EQ(run.mismatches, 0) << "calls with an unexpected result (first " << mismatchesKept << " shown)";
+}
+
+class ResourceCounters : public testing::TestWithParam<int> {};
+
+TEST_P(ResourceCounters, StayWhereTheyWereAfterTheRun) {
+    const Counter& counter = counters[GetParam()];
+    const Measurement& run = measurement();
+    ASSERT_TRUE(run.setUpFailure.empty()) << run.setUpFailure;
+    const std::string& unsupported = run.unsupported[GetParam()];
+    if (!unsupported.empty()) {
+        GTEST_SKIP() << "NOTE: " << counter.source << " is not kept by this platform (" << unsupported
+                     << "), so it is not checked";
+    }
+    const Reading& baseline = run.baseline[GetParam()];
+    const Reading& after = run.after[GetParam()];
+    ASSERT_TRUE(baseline.taken && after.taken)
+        << counter.source << " could not be read, error " << (baseline.taken ? after.error : baseline.error);
+    std::printf("%s: baseline %llu, after %llu\n", counter.source, static_cast<unsigned long long>(baseline.value),
+                static_cast<unsigned long long>(after.value));
+    const std::int64_t growth = static_cast<std::int64_t>(after.value) - static_cast<std::int64_t>(baseline.value);
+    if (counter.growthLimit == 0) {
+        EXPECT_EQ(growth, 0) << counter.source << ": baseline " << baseline.value << ", after " << after.value;
+    } else {
+        EXPECT_LT(growth, counter.growthLimit)
+            << counter.source << ": baseline " << baseline.value << ", after " << after.value;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Counters, ResourceCounters, testing::Range(0, counterCount),
+                         [](const testing::TestParamInfo<int>& counter) { return counters[counter.param].name; });
+
+}  // namespace
+}  // namespace scriptfonts::test
