@@ -51,3 +51,14 @@ function(scriptfonts_windows_binary target)
         set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     endif()
 endfunction()
+
+# A Windows console program entered at wmain (the command line as UTF-16),
+# built into the build root beside the DLL it loads.
+function(scriptfonts_console_program target)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    scriptfonts_compiler_settings(${target})
+    scriptfonts_windows_binary(${target})
+    if(MINGW)
+        target_link_options(${target} PRIVATE -municode)
+    endif()
+endfunction()
