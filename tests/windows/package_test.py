@@ -19,7 +19,7 @@ import tempfile
 import zipfile
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from pe_inspection_test import Image, ToolError, no_debug_information_shipped
+from pe_image_test import Image, ToolError, no_debug_information_shipped
 
 # Path inside the top-level directory -> where its bytes must come from:
 # "dll" and "exe" are the built binaries, anything else a source-tree path.

@@ -10,7 +10,7 @@ writable and executable, stack canaries, and, in what ships, no debug
 information. scriptfonts-run.exe is what users run beside it, so the checks
 that are not about being the engine's DLL apply to it as well.
 
-Usage: pe_inspection_test.py --objdump OBJDUMP --objcopy OBJCOPY [--config CONFIG]
+Usage: pe_image_test.py --objdump OBJDUMP --objcopy OBJCOPY [--config CONFIG]
                               [--objects TARGET=OBJ;OBJ...]... IMAGE
 
 A Release or MinSizeRel build is what ships: --config naming one of them adds
