@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "bare_calls.h"
 #include "scenarios.h"
 #include "support/font_cleanup.h"
@@ -56,12 +58,16 @@ std::vector<Row> hostRegistrationRows(const test::ScriptLibrary& library, const 
     const Comparison comparison = compare("registerFont, stand-in host with 2 windows", plan.iterations, plan.rounds,
                                           plan.warmUpRounds, libraryArm, bareArm);
 
+    // Every registration must have reached both windows. Under Wine another
+    // process's font change is now and then announced to them as well (seen
+    // once in many runs): the tests count exactly, the benchmark only notes it.
     const test::FontChangeCounts sent = host.sentFontChanges();
     for (int window = 0; window < test::stand_in::windowCount; ++window) {
-        if (sent[window] != registrations) {
-            throw BenchError("host window " + std::to_string(window) + " was sent " + std::to_string(sent[window]) +
-                             " WM_FONTCHANGE for " + std::to_string(registrations) + " registrations");
-        }
+        const std::string told = "host window " + std::to_string(window) + " was sent " +
+                                 std::to_string(sent[window]) + " WM_FONTCHANGE for " +
+                                 std::to_string(registrations) + " registrations";
+        if (sent[window] < registrations) throw BenchError(told);
+        if (sent[window] > registrations) std::fprintf(stderr, "note: %s\n", told.c_str());
     }
     return {comparisonRow(comparison, "call")};
 }
