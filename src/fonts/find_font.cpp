@@ -11,6 +11,14 @@ struct FaceSearch {
     bool found;
 };
 
+// The enumeration's callback: 0 stops it at the exact name, 1 goes on.
+int matchFaceName(std::u16string_view enumeratedFace, void* search) noexcept {
+    auto& faceSearch = *static_cast<FaceSearch*>(search);
+    if (enumeratedFace != faceSearch.requested) return 1;  // exact: letter case counts
+    faceSearch.found = true;
+    return 0;
+}
+
 }  // namespace
 
 std::int32_t findFace(const std::u16string& faceName) {
@@ -25,13 +33,6 @@ std::int32_t findFace(const std::u16string& faceName) {
     // Only the callback's own sighting counts: the enumeration's return value
     // also reads as "stopped early" when nothing was enumerated at all.
     return search.found ? 1 : 0;
-}
-
-int matchFaceName(std::u16string_view enumeratedFace, void* search) noexcept {
-    auto& faceSearch = *static_cast<FaceSearch*>(search);
-    if (enumeratedFace != faceSearch.requested) return 1;  // exact: letter case counts
-    faceSearch.found = true;
-    return 0;
 }
 
 }  // namespace scriptfonts::fonts

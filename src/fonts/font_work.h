@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "platform/platform.h"
 
@@ -24,6 +23,5 @@ std::int32_t registerFontList(const std::string& utf8List);
 
 // 1 when a font with exactly this face name is installed, else 0.
 std::int32_t findFace(const std::u16string& faceName);
-int matchFaceName(std::u16string_view enumeratedFace, void* search) noexcept;
 
 }  // namespace scriptfonts::fonts

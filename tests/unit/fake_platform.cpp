@@ -71,6 +71,15 @@ int answerFor(const std::map<std::u16string, int>& byPath, int fallback, const c
     return found == byPath.end() ? fallback : found->second;
 }
 
+// A call that takes a path and answers as configured for it.
+int recordPathCall(Call call, const std::map<std::u16string, int>& byPath, int fallback, const char16_t* path) {
+    RecordedCall& recorded = record(call);
+    keepText(recorded.text, path);
+    const int answer = answerFor(byPath, fallback, path);
+    recorded.answer = answer;
+    return answer;
+}
+
 // The snapshot's next entry, when the handle is one of ours and still open.
 bool deliverProcess(Call call, platform::NativeHandle snapshot, platform::ProcessEntry& entry, bool fromStart) {
     RecordedCall& recorded = record(call);
@@ -318,19 +327,13 @@ bool sameFileName(const char16_t* a, const char16_t* b) noexcept {
 }
 
 int addFontResource(const char16_t* path) noexcept {
-    RecordedCall& recorded = record(Call::addFontResource);
-    fake::keepText(recorded.text, path);
-    const int answer = fake::answerFor(state().options.addFontResultByPath, state().options.addFontResult, path);
-    recorded.answer = answer;
-    return answer;
+    return fake::recordPathCall(Call::addFontResource, state().options.addFontResultByPath,
+                                state().options.addFontResult, path);
 }
 
 int removeFontResource(const char16_t* path) noexcept {
-    RecordedCall& recorded = record(Call::removeFontResource);
-    fake::keepText(recorded.text, path);
-    const int answer = fake::answerFor(state().options.removeFontResultByPath, state().options.removeFontResult, path);
-    recorded.answer = answer;
-    return answer;
+    return fake::recordPathCall(Call::removeFontResource, state().options.removeFontResultByPath,
+                                state().options.removeFontResult, path);
 }
 
 void broadcastFontChange() noexcept { record(Call::broadcastFontChange); }
