@@ -39,7 +39,9 @@ void notifyHostWindows(platform::ProcessId host) {
     platform::forEachTopLevelWindow(
         [](platform::WindowHandle window, void* context) {
             if (platform::windowProcessId(window) == *static_cast<const platform::ProcessId*>(context)) {
-                platform::sendFontChange(window);
+                // A send given up on is lost (Wine drops it, and a hung window is
+                // never sent to): the posted copy reaches the window once it pumps.
+                if (!platform::sendFontChange(window)) platform::postFontChange(window);
             }
             return true;  // every top-level window is examined
         },

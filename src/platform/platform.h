@@ -43,8 +43,11 @@ bool nextProcess(NativeHandle snapshot, ProcessEntry& entry) noexcept;
 using WindowVisitor = bool (*)(WindowHandle window, void* context);
 void forEachTopLevelWindow(WindowVisitor visit, void* context);
 ProcessId windowProcessId(WindowHandle window) noexcept;
-// WM_FONTCHANGE sent and waited for, within a bound, skipping hung windows.
-void sendFontChange(WindowHandle window) noexcept;
+// WM_FONTCHANGE sent and waited for, within a bound, skipping hung windows:
+// true when the window handled it, false when it timed out or was skipped.
+bool sendFontChange(WindowHandle window) noexcept;
+// WM_FONTCHANGE posted to one window, handled when its thread next pumps.
+void postFontChange(WindowHandle window) noexcept;
 
 // --- face-name enumeration ---
 DeviceContext getDC(WindowHandle window) noexcept;

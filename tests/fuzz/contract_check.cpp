@@ -72,6 +72,7 @@ std::string shown(const RecordedCall& call) {
             return out + "(" + shown(call.text) + "), " + std::to_string(call.answer) + " visited";
         case Call::windowProcessId:
         case Call::sendFontChange:
+        case Call::postFontChange:
         case Call::closeHandle:
         case Call::releaseDC:
             return out + "(" + shown(call.handle) + ")";
@@ -92,6 +93,7 @@ std::string shown(const ExpectedCall& call) {
             return out + "(" + shown(call.text) + "), " + std::to_string(call.visited) + " visited";
         case Call::windowProcessId:
         case Call::sendFontChange:
+        case Call::postFontChange:
             return out + "(" + shown(call.window) + ")";
         default:
             return out;
@@ -224,7 +226,8 @@ private:
         for (const RecordedCall& call : fake::calls()) ++madeCounts[call.call];
         for (const Call call : {Call::addFontResource, Call::removeFontResource, Call::broadcastFontChange,
                                 Call::createProcessSnapshot, Call::closeHandle, Call::forEachTopLevelWindow,
-                                Call::sendFontChange, Call::getDC, Call::releaseDC, Call::enumerateFontFamilies}) {
+                                Call::sendFontChange, Call::postFontChange, Call::getDC, Call::releaseDC,
+                                Call::enumerateFontFamilies}) {
             const std::size_t wanted = wantedCounts[call];
             const std::size_t made = madeCounts[call];
             if (made == wanted) continue;
@@ -304,6 +307,7 @@ private:
                     break;
                 case Call::windowProcessId:
                 case Call::sendFontChange:
+                case Call::postFontChange:
                     if (call.handle != wanted.window) mismatch();
                     break;
                 case Call::createProcessSnapshot:

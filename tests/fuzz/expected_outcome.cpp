@@ -55,7 +55,10 @@ void expectRegistration(Expected& expected, const std::string& text, const FuzzI
     }
     for (const fake::Window& window : input.windows) {
         expected.calls.push_back(onWindow(Call::windowProcessId, window.handle));
-        if (window.owner == *hostId) expected.calls.push_back(onWindow(Call::sendFontChange, window.handle));
+        if (window.owner != *hostId) continue;
+        expected.calls.push_back(onWindow(Call::sendFontChange, window.handle));
+        // A send the window did not handle is followed by a post to that same window.
+        if (window.sendFails) expected.calls.push_back(onWindow(Call::postFontChange, window.handle));
     }
 }
 

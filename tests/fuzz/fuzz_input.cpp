@@ -36,6 +36,8 @@ constexpr std::size_t processSlots = 4;
 constexpr std::size_t windowSlots = 6;
 constexpr std::size_t faceSlots = 4;
 constexpr std::uintptr_t windowHandleStride = 0x10;
+constexpr std::uint8_t evenSendsFail = 0x20;  // switches: windows 0, 2, 4
+constexpr std::uint8_t oddSendsFail = 0x40;   // switches: windows 1, 3, 5
 constexpr std::uint8_t repeatedText = 0xF0;
 
 std::u16string withAsciiCase(std::u16string text, bool upper) {
@@ -131,7 +133,8 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < windowSlots; ++i) {
         const platform::ProcessId owner = header.byte();
         if (i < windowCount) {
-            input.windows.push_back({reinterpret_cast<void*>(windowHandleStride * (i + 1)), owner});
+            const bool sendFails = (switches & (i % 2 == 0 ? evenSendsFail : oddSendsFail)) != 0;
+            input.windows.push_back({reinterpret_cast<void*>(windowHandleStride * (i + 1)), owner, sendFails});
         }
     }
     const std::size_t faceCount = header.byte() % (faceSlots + 1);

@@ -17,7 +17,8 @@
 // 13     RemoveFontResourceW's answer XOR 1, int8
 // 14     switches: bit 0 the process snapshot fails, bit 1 GetDC fails,
 //        bit 2 Wine's truncation quirk in the decoder, bits 3-4
-//        std::bad_alloc thrown from 1 the window walk, 2 the font enumeration
+//        std::bad_alloc thrown from 1 the window walk, 2 the font enumeration,
+//        bit 5 sends to windows 0, 2 and 4 fail, bit 6 sends to 1, 3 and 5 fail
 // 15     number of processes: value % 5
 // 16-23  four processes, two bytes each: executable name (value % the size of
 //        processNames) and process id (0-255; 0 is possible)

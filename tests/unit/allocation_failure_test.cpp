@@ -69,7 +69,8 @@ bool firstProcess(NativeHandle, ProcessEntry& entry) noexcept {
 bool nextProcess(NativeHandle, ProcessEntry&) noexcept { return false; }
 void forEachTopLevelWindow(WindowVisitor visit, void* context) { visit(&snapshotToken, context); }
 ProcessId windowProcessId(WindowHandle) noexcept { return hostId; }
-void sendFontChange(WindowHandle) noexcept {}
+bool sendFontChange(WindowHandle) noexcept { return true; }
+void postFontChange(WindowHandle) noexcept {}
 DeviceContext getDC(WindowHandle) noexcept {
     ++counts.openDCs;
     return &dcToken;

@@ -46,6 +46,13 @@ RecordedCall& record(Call call) {
 
 void misuse(std::string what) { state().misuses.push_back(std::move(what)); }
 
+const Window* knownWindow(const void* handle) {
+    const auto& windows = state().options.windows;
+    const auto found = std::find_if(windows.begin(), windows.end(),
+                                    [handle](const Window& known) { return known.handle == handle; });
+    return found == windows.end() ? nullptr : &*found;
+}
+
 void* newHandle(std::uintptr_t base) { return reinterpret_cast<void*>(base + handleStride * ++state().handlesGiven); }
 
 std::string describe(const void* handle) {
@@ -144,6 +151,8 @@ const char* callName(Call call) noexcept {
             return "windowProcessId";
         case Call::sendFontChange:
             return "sendFontChange";
+        case Call::postFontChange:
+            return "postFontChange";
         case Call::getDC:
             return "getDC";
         case Call::releaseDC:
@@ -383,14 +392,20 @@ void forEachTopLevelWindow(WindowVisitor visit, void* context) {
 ProcessId windowProcessId(WindowHandle window) noexcept {
     RecordedCall& recorded = record(Call::windowProcessId);
     recorded.handle = window;
-    const auto& windows = state().options.windows;
-    const auto found = std::find_if(windows.begin(), windows.end(),
-                                    [window](const fake::Window& known) { return known.handle == window; });
-    recorded.answer = found == windows.end() ? 0 : found->owner;
+    const fake::Window* known = fake::knownWindow(window);
+    recorded.answer = known == nullptr ? 0 : known->owner;
     return static_cast<ProcessId>(recorded.answer);
 }
 
-void sendFontChange(WindowHandle window) noexcept { record(Call::sendFontChange).handle = window; }
+bool sendFontChange(WindowHandle window) noexcept {
+    RecordedCall& recorded = record(Call::sendFontChange);
+    recorded.handle = window;
+    const fake::Window* known = fake::knownWindow(window);
+    recorded.answer = known == nullptr || !known->sendFails;
+    return recorded.answer != 0;
+}
+
+void postFontChange(WindowHandle window) noexcept { record(Call::postFontChange).handle = window; }
 
 DeviceContext getDC(WindowHandle window) noexcept {
     RecordedCall& recorded = record(Call::getDC);

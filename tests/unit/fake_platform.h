@@ -31,6 +31,7 @@ enum class Call {
     forEachTopLevelWindow,
     windowProcessId,
     sendFontChange,
+    postFontChange,
     getDC,
     releaseDC,
     enumerateFontFamilies,
@@ -46,7 +47,7 @@ struct RecordedCall {
     void* handle = nullptr;    // snapshot, window or device context
     void* window = nullptr;    // getDC's and releaseDC's window
     std::uint8_t charset = 0;  // enumerateFontFamilies' request
-    long long answer = 0;      // what the call returned; for enumerations, how many items were visited
+    long long answer = 0;      // what the call returned (bools as 0 or 1); for enumerations, how many visited
 };
 
 struct Process {
@@ -57,6 +58,7 @@ struct Process {
 struct Window {
     platform::WindowHandle handle;
     platform::ProcessId owner;
+    bool sendFails = false;  // sendFontChange answers false, as for a hung or timed-out window
 };
 
 struct Options {

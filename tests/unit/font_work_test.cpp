@@ -1,5 +1,6 @@
 // The font work of the five script functions, seen through the calls they
 // make to the platform.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,6 +73,46 @@ TEST_F(FontWork, RegisteringTellsOnlyTheFirstHostProcessFound) {
         }
         EXPECT_EQ(fake::handlesPassedTo(Call::windowProcessId), examined) << "every window, once a host is found";
         EXPECT_EQ(fake::handlesPassedTo(Call::sendFontChange), told);
+        EXPECT_EQ(fake::countOf(Call::broadcastFontChange), 0u);
+    }
+}
+
+TEST_F(FontWork, AHostWindowWhoseSendFailsHasTheMessagePostedToIt) {
+    using Told = std::pair<Call, void*>;
+    const Told sendA{Call::sendFontChange, window(0xA)}, postA{Call::postFontChange, window(0xA)};
+    const Told sendC{Call::sendFontChange, window(0xC)}, postC{Call::postFontChange, window(0xC)};
+    struct Case {
+        const char* name;
+        std::vector<void*> failing;  // windows whose send times out or is skipped as hung
+        std::vector<Told> expected;
+    };
+    const Case cases[] = {
+        {"every send handled", {}, {sendA, sendC}},
+        {"first window's send fails", {window(0xA)}, {sendA, postA, sendC}},
+        {"second window's send fails", {window(0xC)}, {sendA, sendC, postC}},
+        {"both fail", {window(0xA), window(0xC)}, {sendA, postA, sendC, postC}},
+        {"another process's window would fail", {window(0xB)}, {sendA, sendC}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::Options options;
+        options.processes = {{u"Photoshop.exe", 10}};
+        options.windows = desktop;
+        for (fake::Window& w : options.windows) {
+            w.sendFails = std::find(c.failing.begin(), c.failing.end(), w.handle) != c.failing.end();
+        }
+        fake::reset(options);
+
+        const Outcome outcome = callWith(registerFont, "C:\\fonts\\a.ttf");
+        EXPECT_EQ(outcome.status, statusOk);
+        EXPECT_EQ(outcome.result.value.integer, 1);
+        std::vector<Told> told;
+        for (const fake::RecordedCall& call : fake::calls()) {
+            if (call.call == Call::sendFontChange || call.call == Call::postFontChange) {
+                told.emplace_back(call.call, call.handle);
+            }
+        }
+        EXPECT_EQ(told, c.expected);
         EXPECT_EQ(fake::countOf(Call::broadcastFontChange), 0u);
     }
 }

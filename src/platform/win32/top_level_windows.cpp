@@ -34,11 +34,15 @@ ProcessId windowProcessId(WindowHandle window) noexcept {
     return process;
 }
 
-void sendFontChange(WindowHandle window) noexcept {
+bool sendFontChange(WindowHandle window) noexcept {
     // Not SendMessageW: a hung window would freeze the host forever.
     DWORD_PTR reply = 0;
-    SendMessageTimeoutW(static_cast<HWND>(window), WM_FONTCHANGE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                        fontChangeReplyTimeoutMs, &reply);
+    return SendMessageTimeoutW(static_cast<HWND>(window), WM_FONTCHANGE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                               fontChangeReplyTimeoutMs, &reply) != 0;
+}
+
+void postFontChange(WindowHandle window) noexcept {
+    PostMessageW(static_cast<HWND>(window), WM_FONTCHANGE, 0, 0);
 }
 
 }  // namespace scriptfonts::platform
