@@ -35,7 +35,7 @@ constexpr std::int64_t privateMemoryBound = 1 << 20;
 constexpr int mismatchesKept = 5;
 
 // Every path of every function. The fonts added in a cycle are withdrawn in it.
-const Step cycle[] = {
+constexpr Step cycle[] = {
     {Function::registerFont, Shape::wellFormed, Text::fontA, wrote(1)},
     {Function::findFontByName, Shape::wellFormed, Text::faceA, wrote(1)},
     {Function::registerFontA, Shape::wellFormed, Text::fontB, wrote(1)},
