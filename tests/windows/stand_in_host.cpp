@@ -90,26 +90,27 @@ void pumpUntil(const HANDLE (&stop)[2]) {
     }
 }
 
-// The second window's thread. Hung, it never looks at its queue again, so
-// messages sent to its window wait until the sender gives up.
-void runSecondWindow(StandInHostReport& report, bool hung, const HANDLE (&stop)[2], HANDLE created) {
+// The second window's thread. Hung, it does not look at its queue until
+// resumed, so messages sent to its window wait until the sender gives up.
+void runSecondWindow(StandInHostReport& report, bool hung, const HANDLE (&stop)[2], HANDLE resume, HANDLE created) {
     const UniqueWindow window = createCountingWindow(report, secondWindow);
     SetEvent(created);
     if (!window) return;
     if (hung) {
-        WaitForMultipleObjects(2, stop, FALSE, INFINITE);
-    } else {
-        pumpUntil(stop);
+        const HANDLE stopOrResume[3] = {stop[0], stop[1], resume};
+        if (WaitForMultipleObjects(3, stopOrResume, FALSE, INFINITE) != WAIT_OBJECT_0 + 2) return;
     }
+    pumpUntil(stop);
 }
 
 int run(const Options& options) {
     const UniqueKernelHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, readyEventName(options.session).c_str()));
     const UniqueKernelHandle quit(OpenEventW(SYNCHRONIZE, FALSE, quitEventName(options.session).c_str()));
+    const UniqueKernelHandle resume(OpenEventW(SYNCHRONIZE, FALSE, resumeEventName(options.session).c_str()));
     const UniqueKernelHandle owner(OpenProcess(SYNCHRONIZE, FALSE, options.owner));
     const UniqueKernelHandle mapping(
         OpenFileMappingW(FILE_MAP_WRITE, FALSE, reportMappingName(options.session).c_str()));
-    if (!ready || !quit || !owner || !mapping) return exitNoSession;
+    if (!ready || !quit || !resume || !owner || !mapping) return exitNoSession;
     const UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(StandInHostReport)));
     if (!view) return exitNoSession;
     auto& report = *static_cast<StandInHostReport*>(view.get());
@@ -121,7 +122,7 @@ int run(const Options& options) {
 
     const UniqueKernelHandle secondCreated(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!secondCreated) return exitNoWindow;
-    std::thread second(runSecondWindow, std::ref(report), options.hungSecondWindow, std::cref(stop),
+    std::thread second(runSecondWindow, std::ref(report), options.hungSecondWindow, std::cref(stop), resume.get(),
                        secondCreated.get());
     WaitForSingleObject(secondCreated.get(), INFINITE);
     const bool bothWindows = report.windows[secondWindow].window != 0;

@@ -1,10 +1,13 @@
 #include "support/stand_in_host.h"
 
+#include "support/copied_program.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <utility>
 
 namespace scriptfonts::test {
 namespace {
@@ -34,11 +37,12 @@ bool StandInHost::start(HostWindows windows) {
     const std::wstring session = newSession();
     ready_.reset(CreateEventW(nullptr, TRUE, FALSE, stand_in::readyEventName(session).c_str()));
     quit_.reset(CreateEventW(nullptr, TRUE, FALSE, stand_in::quitEventName(session).c_str()));
+    resume_.reset(CreateEventW(nullptr, TRUE, FALSE, stand_in::resumeEventName(session).c_str()));
     mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(stand_in::StandInHostReport),
                                       stand_in::reportMappingName(session).c_str()));
     if (mapping_) report_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!ready_ || !quit_ || !report_) {
+    if (!ready_ || !quit_ || !resume_ || !report_) {
         ADD_FAILURE() << "cannot create the stand-in host's session objects, error " << GetLastError();
         return false;
     }
@@ -54,17 +58,13 @@ bool StandInHost::start(HostWindows windows) {
                                stand_in::ownerOption + L" " + std::to_wstring(GetCurrentProcessId());
     if (windows == HostWindows::secondHung) commandLine += std::wstring(L" ") + stand_in::hungSecondWindowOption;
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    if (!CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &created)) {
-        ADD_FAILURE() << "CreateProcessW(" << toUtf8(executable) << ") failed, error " << GetLastError();
+    StartedProgram started = startCopiedProgram(executable, commandLine);
+    if (!started.process) {
+        ADD_FAILURE() << started.failure;
         return false;
     }
-    process_.reset(created.hProcess);
-    const UniqueKernelHandle thread(created.hThread);
-    processId_ = created.dwProcessId;
+    process_ = std::move(started.process);
+    processId_ = started.processId;
 
     const HANDLE startOrEnd[2] = {ready_.get(), process_.get()};
     const DWORD woken = WaitForMultipleObjects(2, startOrEnd, FALSE, startTimeoutMs);
@@ -94,6 +94,8 @@ HWND StandInHost::window(int index) const {
     if (!report_) return nullptr;
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(reportOf(report_).windows[index].window));
 }
+
+bool StandInHost::resume() { return resume_ && SetEvent(resume_.get()); }
 
 DWORD StandInHost::stop() {
     if (!process_) return STILL_ACTIVE;

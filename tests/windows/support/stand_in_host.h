@@ -38,6 +38,8 @@ public:
     FontChangeCounts fontChanges() const;
     FontChangeCounts sentFontChanges() const;
     HWND window(int index) const;
+    // A hung window's thread starts pumping messages.
+    bool resume();
 
     // Asks the host to quit and waits; its exit status, 0 when it quit cleanly
     // (STILL_ACTIVE when it had to be killed).
@@ -50,6 +52,7 @@ private:
     TemporaryDirectory directory_;  // outlives the process that runs from it
     UniqueKernelHandle ready_;
     UniqueKernelHandle quit_;
+    UniqueKernelHandle resume_;
     UniqueKernelHandle mapping_;
     UniqueView report_;
     UniqueKernelHandle process_;

@@ -9,11 +9,13 @@
 // - "<prefix>NAME-quit"   manual-reset event: set by the test; the host then
 //   destroys its windows and exits with status 0. The host also leaves when
 //   the process PID (the test) ends, so a crashed test leaves no host behind.
+// - "<prefix>NAME-resume" manual-reset event: set by the test; a hung window's
+//   thread then pumps messages like the other one (a host that recovered).
 // - "<prefix>NAME-report" file mapping holding one StandInHostReport, which
 //   the host keeps current: a test reads the counts at any time.
 // Window 0 lives on the host's main thread and always pumps. Window 1 lives
 // on a second thread; with --hung-second-window that thread stops pumping
-// right after creating its window and stays so until quit (a hung window).
+// right after creating its window and stays so until resumed (a hung window).
 #pragma once
 
 #include <windows.h>
@@ -46,6 +48,7 @@ inline std::wstring objectName(const std::wstring& session, const wchar_t* purpo
 }
 inline std::wstring readyEventName(const std::wstring& session) { return objectName(session, L"ready"); }
 inline std::wstring quitEventName(const std::wstring& session) { return objectName(session, L"quit"); }
+inline std::wstring resumeEventName(const std::wstring& session) { return objectName(session, L"resume"); }
 inline std::wstring reportMappingName(const std::wstring& session) { return objectName(session, L"report"); }
 
 }  // namespace scriptfonts::test::stand_in
