@@ -1,0 +1,361 @@
+// The DLL where it really runs: inside the host's own process, whose windows
+// registerFont tells. This program, copied with the DLL and a font into a
+// scratch folder as Photoshop.exe, runs each case there. Run under its own
+// name, each case starts that copy with a filter for the same case and passes
+// when the copy's run of it does.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/copied_program.h"
+#include "support/font_catalog.h"
+#include "support/font_cleanup.h"
+#include "support/process_snapshot.h"
+#include "support/script_library.h"
+#include "support/test_files.h"
+#include "support/win32_owners.h"
+
+namespace scriptfonts::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Milliseconds = std::chrono::milliseconds;
+
+constexpr wchar_t hostExecutable[] = L"Photoshop.exe";
+constexpr TestFont hostFont = gammaFont;  // copied beside the host
+constexpr DWORD hostRunTimeoutMs = 120000;
+
+// --- inside the host ---
+
+constexpr int hostWindowCount = 3;
+using WindowCounts = std::array<LONG, hostWindowCount>;
+WindowCounts fontChanges{};  // WM_FONTCHANGE handled per window, however it came
+
+// The library waits at most 5 s for a window; a host thread counted as hung
+// is skipped at once, so a later call does not wait again.
+constexpr Milliseconds blockedCallBound{8000};
+constexpr Milliseconds hungCallBound{2000};
+constexpr Milliseconds settleTime{300};      // long enough for a stray post to arrive
+constexpr Milliseconds recoveryBound{5000};  // for the posts once the thread pumps again
+constexpr DWORD workerTimeoutMs = 60000;     // far past any bounded wait
+
+constexpr int warmUpCycles = 10;
+constexpr int measuredCycles = 300;
+constexpr std::int64_t heapGrowthBound = 64 << 10;
+
+LRESULT CALLBACK countingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_FONTCHANGE) {
+        InterlockedIncrement(&fontChanges[static_cast<std::size_t>(GetWindowLongPtrW(window, GWLP_USERDATA))]);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The host's own top-level windows, on the thread that makes them.
+class HostWindows {
+public:
+    HostWindows() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = countingProcedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = className;
+        RegisterClassW(&windowClass);  // fails harmlessly when a case before registered it
+        for (int i = 0; i < hostWindowCount; ++i) {
+            windows_[i].reset(CreateWindowExW(0, className, L"host window", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+            EXPECT_NE(windows_[i], nullptr) << "CreateWindowExW failed, error " << GetLastError();
+            if (windows_[i]) SetWindowLongPtrW(windows_[i].get(), GWLP_USERDATA, i);
+        }
+        pump(settleTime);
+        fontChanges = {};
+    }
+
+    // Handles messages for up to `time`, stopping early once `stop` is set or done() holds.
+    static void pump(Milliseconds time, HANDLE stop = nullptr, bool (*done)() = nullptr) {
+        const Clock::time_point end = Clock::now() + time;
+        for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+            const auto left = static_cast<DWORD>(std::chrono::duration_cast<Milliseconds>(end - now).count());
+            const DWORD woken = MsgWaitForMultipleObjects(stop ? 1 : 0, &stop, FALSE, left, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            if ((stop != nullptr && woken == WAIT_OBJECT_0) || (done != nullptr && done())) return;
+        }
+    }
+
+private:
+    static constexpr wchar_t className[] = L"ScriptFontsInHostWindow";
+    std::array<UniqueWindow, hostWindowCount> windows_;
+};
+
+WindowCounts countsNow() {
+    WindowCounts counts;
+    for (int i = 0; i < hostWindowCount; ++i) counts[i] = InterlockedCompareExchange(&fontChanges[i], 0, 0);
+    return counts;
+}
+
+bool everyWindowTold() {
+    for (const LONG count : countsNow()) {
+        if (count == 0) return false;
+    }
+    return true;
+}
+
+struct TimedCall {
+    CallOutcome outcome{-1, -1, -1};
+    Milliseconds elapsed{};
+    WindowCounts toldOnReturn{};
+};
+
+TimedCall timedRegisterFont(const ScriptLibrary& library) {
+    const Clock::time_point start = Clock::now();
+    TimedCall timed;
+    timed.outcome = library.call("registerFont", toUtf8(besideTestProgram(hostFont.fileName)));
+    timed.toldOnReturn = countsNow();
+    timed.elapsed = std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
+    return timed;
+}
+
+constexpr WindowCounts toldOnce{1, 1, 1};
+
+// How the window thread spends the call: making it, pumping, or blocked.
+enum class WindowThread { calls, pumps, waits };
+
+void callWhileTheWindowThread(WindowThread mode) {
+    const ScriptLibrary library;
+    ASSERT_NE(library.module(), nullptr);
+    const FontCleanup cleanup(besideTestProgram(hostFont.fileName));
+    const HostWindows windows;
+    std::vector<TimedCall> calls;
+    if (mode == WindowThread::calls) {
+        calls.push_back(timedRegisterFont(library));
+    } else {
+        const UniqueKernelHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(done);
+        // Blocked, the host's thread counts as hung after the first call: the
+        // second shows it is not waited for again.
+        const int callCount = mode == WindowThread::waits ? 2 : 1;
+        std::thread worker([&] {
+            for (int i = 0; i < callCount; ++i) calls.push_back(timedRegisterFont(library));
+            SetEvent(done.get());
+        });
+        if (mode == WindowThread::pumps) {
+            HostWindows::pump(Milliseconds{workerTimeoutMs}, done.get());
+        } else {
+            EXPECT_EQ(WaitForSingleObject(done.get(), workerTimeoutMs), WAIT_OBJECT_0) << "the worker never returned";
+        }
+        worker.join();
+    }
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].outcome.status, statusOk) << "call " << i;
+        EXPECT_EQ(calls[i].outcome.result, 1) << "call " << i;
+        std::printf("call %zu returned after %lld ms\n", i, static_cast<long long>(calls[i].elapsed.count()));
+    }
+    ASSERT_EQ(calls.size(), mode == WindowThread::waits ? 2u : 1u);
+
+    if (mode == WindowThread::waits) {
+        EXPECT_LT(calls[0].elapsed.count(), blockedCallBound.count())
+            << "registerFont took " << calls[0].elapsed.count() << " ms";
+        EXPECT_LT(calls[1].elapsed.count(), hungCallBound.count())
+            << "registerFont took " << calls[1].elapsed.count() << " ms with the window thread counted as hung";
+        // A thread that does not pump handles nothing: what it gets now was posted.
+        EXPECT_EQ(countsNow(), WindowCounts{}) << "WM_FONTCHANGE per window before the thread pumped";
+        HostWindows::pump(recoveryBound, nullptr, everyWindowTold);
+        const WindowCounts recovered = countsNow();
+        for (int i = 0; i < hostWindowCount; ++i) {
+            EXPECT_GE(recovered[i], 1) << "window " << i << " never heard of the font once its thread pumped";
+        }
+    } else {
+        EXPECT_EQ(calls[0].toldOnReturn, toldOnce) << "WM_FONTCHANGE per window when registerFont returned";
+        HostWindows::pump(settleTime);
+        EXPECT_EQ(countsNow(), toldOnce) << "WM_FONTCHANGE per window once the thread pumped again";
+    }
+}
+
+// --- the process's counters ---
+
+// Busy bytes of every heap of the process. Allocates nothing itself.
+std::int64_t heapBusyBytes() {
+    HANDLE heaps[256];
+    const DWORD count = GetProcessHeaps(static_cast<DWORD>(std::size(heaps)), heaps);
+    std::int64_t busy = 0;
+    for (DWORD i = 0; i < count && i < std::size(heaps); ++i) {
+        if (!HeapLock(heaps[i])) continue;
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heaps[i], &entry)) {
+            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) busy += entry.cbData;
+        }
+        HeapUnlock(heaps[i]);
+    }
+    return busy;
+}
+
+// This process's rows in the system handle table (SystemHandleInformation).
+class HandleRows {
+public:
+    HandleRows() : buffer_(1 << 16) {}
+    // -1 when the table cannot be read.
+    long long count() {
+        using Query = LONG(WINAPI*)(ULONG informationClass, void* buffer, ULONG bytes, ULONG* needed);
+        const auto query = reinterpret_cast<Query>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+        if (query == nullptr) return -1;
+        while (query(systemHandleInformation, buffer_.data(), bytes(), nullptr) != 0) {
+            if (buffer_.size() >= largestList / sizeof(ULONG_PTR)) return -1;
+            buffer_.resize(buffer_.size() * 2);
+        }
+        ULONG rows = 0;
+        std::memcpy(&rows, buffer_.data(), sizeof rows);
+        const auto* entries = reinterpret_cast<const unsigned char*>(buffer_.data()) + sizeof(ULONG_PTR);
+        const std::size_t fits = (bytes() - sizeof(ULONG_PTR)) / sizeof(Entry);
+        const auto self = static_cast<USHORT>(GetCurrentProcessId());
+        long long ours = 0;
+        for (std::size_t i = 0; i < std::min<std::size_t>(rows, fits); ++i) {
+            Entry entry;
+            std::memcpy(&entry, entries + i * sizeof(Entry), sizeof entry);
+            if (entry.processId == self) ++ours;
+        }
+        return ours;
+    }
+
+private:
+    struct Entry {
+        USHORT processId;
+        USHORT creatorBackTraceIndex;
+        UCHAR objectType;
+        UCHAR attributes;
+        USHORT handle;
+        void* object;
+        ULONG access;
+    };
+    static constexpr ULONG systemHandleInformation = 16;
+    static constexpr std::size_t largestList = 64 << 20;
+    ULONG bytes() const { return static_cast<ULONG>(buffer_.size() * sizeof(ULONG_PTR)); }
+
+    std::vector<ULONG_PTR> buffer_;  // aligned for the entries' pointers
+};
+
+// What the engine does in a panel's life: load, every function once, terminate, unload.
+bool loadCallUnload(const std::wstring& library, const std::string& font, const std::string& face) {
+    const HMODULE module = LoadLibraryW(library.c_str());
+    if (module == nullptr) return false;
+    const auto entry = [module](const char* name) { return reinterpret_cast<void*>(GetProcAddress(module, name)); };
+    const auto initialize = reinterpret_cast<const char* (*)(const TaggedValue*, int32_t)>(entry("ESInitialize"));
+    const auto terminate = reinterpret_cast<void (*)()>(entry("ESTerminate"));
+    struct Call {
+        const char* function;
+        const std::string* text;
+        std::int32_t expected;
+    };
+    const std::string empty;
+    const Call calls[] = {
+        {"registerFont", &font, 1},   {"registerFontA", &font, 1},   {"findFontByName", &face, 1},
+        {"unRegisterFont", &font, 0}, {"unRegisterFont", &font, 0}, {"registerFonts", &empty, 1},
+    };
+    bool ok = initialize != nullptr && terminate != nullptr && initialize(nullptr, 0) != nullptr;
+    for (const Call& call : calls) {
+        const auto function = reinterpret_cast<ScriptFunction>(entry(call.function));
+        if (function == nullptr) {
+            ok = false;
+            continue;
+        }
+        TaggedValue argument{};
+        argument.value.string = call.text->c_str();
+        argument.tag = tagString;
+        TaggedValue result{};
+        ok = function(&argument, 1, &result) == statusOk && result.value.integer == call.expected && ok;
+    }
+    if (terminate != nullptr) terminate();
+    return FreeLibrary(module) != 0 && ok;
+}
+
+void loadAndUnloadRepeatedly() {
+    const std::wstring library = besideTestProgram(L"scriptfonts.dll");
+    const std::string font = toUtf8(besideTestProgram(hostFont.fileName));
+    const std::string face = toUtf8(hostFont.face);
+    const FontCleanup cleanup(besideTestProgram(hostFont.fileName));
+    HandleRows handles;
+    int failedCycles = 0;
+    for (int i = 0; i < warmUpCycles; ++i) failedCycles += loadCallUnload(library, font, face) ? 0 : 1;
+
+    // Between the readings only the cycles run.
+    const long long handlesBefore = handles.count();
+    const std::int64_t heapBefore = heapBusyBytes();
+    for (int i = 0; i < measuredCycles; ++i) failedCycles += loadCallUnload(library, font, face) ? 0 : 1;
+    const std::int64_t heapAfter = heapBusyBytes();
+    const long long handlesAfter = handles.count();
+
+    std::printf("heap busy bytes %lld before, %lld after %d cycles (%lld per cycle); handle rows %lld before, "
+                "%lld after\n",
+                static_cast<long long>(heapBefore), static_cast<long long>(heapAfter), measuredCycles,
+                static_cast<long long>((heapAfter - heapBefore) / measuredCycles), handlesBefore, handlesAfter);
+    EXPECT_EQ(failedCycles, 0) << "cycles in which loading, a call or unloading failed";
+    EXPECT_LT(heapAfter - heapBefore, heapGrowthBound)
+        << "heap busy bytes " << heapBefore << " before and " << heapAfter << " after " << measuredCycles << " cycles";
+    ASSERT_GE(handlesBefore, 0) << "the system handle table cannot be read";
+    EXPECT_LE(handlesAfter, handlesBefore) << "this process's rows in the system handle table";
+}
+
+// --- the cases, and their start as the host ---
+
+struct InHostCase {
+    const char* name;
+    void (*run)();
+};
+
+const InHostCase inHostCases[] = {
+    {"CallOnTheWindowThread", [] { callWhileTheWindowThread(WindowThread::calls); }},
+    {"CallOnAWorkerWhileTheWindowThreadPumps", [] { callWhileTheWindowThread(WindowThread::pumps); }},
+    {"CallOnAWorkerWhileTheWindowThreadWaitsForIt", [] { callWhileTheWindowThread(WindowThread::waits); }},
+    {"LoadCallUnloadThreeHundredTimes", loadAndUnloadRepeatedly},
+};
+
+bool runningAsTheHost() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring name(path, length);
+    const std::size_t slash = name.find_last_of(L"\\/");
+    return _wcsicmp(name.c_str() + (slash == std::wstring::npos ? 0 : slash + 1), hostExecutable) == 0;
+}
+
+class InHost : public testing::TestWithParam<InHostCase> {};
+
+TEST_P(InHost, Passes) {
+    if (runningAsTheHost()) {
+        GetParam().run();
+        return;
+    }
+    ASSERT_TRUE(processIdsNamed(hostExecutable).empty()) << "Photoshop.exe is already running";
+    const TemporaryDirectory scratch;
+    std::wstring host;
+    try {
+        wchar_t self[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+        host = scratch.copyIn(std::wstring(self, length), hostExecutable);
+        scratch.copyIn(besideTestProgram(L"scriptfonts.dll"), L"scriptfonts.dll");
+        scratch.copyIn(testFontPath(hostFont.fileName), hostFont.fileName);
+    } catch (const std::exception& error) {
+        FAIL() << "cannot fill the host's folder: " << error.what();
+    }
+    const testing::TestInfo& self = *testing::UnitTest::GetInstance()->current_test_info();
+    const std::string fullName = std::string(self.test_suite_name()) + "." + self.name();  // ASCII
+    const std::wstring filter = L"--gtest_brief=1 --gtest_filter=" + std::wstring(fullName.begin(), fullName.end());
+    const ProgramRun run = runToEnd(host, L"\"" + host + L"\" " + filter, scratch.path() + L"\\output.txt",
+                                    hostRunTimeoutMs);
+    ASSERT_TRUE(run.failure.empty()) << run.failure;
+    if (run.exitStatus == 0) std::printf("%s", run.output.c_str());
+    EXPECT_EQ(run.exitStatus, 0u) << "the case failed inside Photoshop.exe:\n" << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InHost, testing::ValuesIn(inHostCases),
+                         [](const testing::TestParamInfo<InHostCase>& c) { return std::string(c.param.name); });
+
+}  // namespace
+}  // namespace scriptfonts::test
