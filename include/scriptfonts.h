@@ -74,7 +74,8 @@ SCRIPTFONTS_API void ESTerminate(void);
 /* Adds the font file at the path; result 1 if added, else 0. When added,
  * every top-level window of the first running Photoshop.exe (registerFont)
  * or Illustrator.exe (registerFontA) is sent WM_FONTCHANGE, each waited for
- * up to 5 seconds, and a hung window is skipped. */
+ * up to 5 seconds, and a hung window is skipped. A window whose send timed
+ * out or was skipped has the message posted, and sees it once it pumps. */
 SCRIPTFONTS_API int32_t registerFont(const TaggedValue* arguments, int32_t count, TaggedValue* result);
 SCRIPTFONTS_API int32_t registerFontA(const TaggedValue* arguments, int32_t count, TaggedValue* result);
 
