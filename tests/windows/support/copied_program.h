@@ -13,12 +13,14 @@ namespace scriptfonts::test {
 struct StartedProgram {
     UniqueKernelHandle process;  // null when it did not start
     DWORD processId = 0;
+    DWORD error = 0;      // CreateProcessW's, when it did not start
     std::string failure;  // why it did not start
 };
 
 // CreateProcessW(executable, commandLine); with `output`, the program's
-// standard output and error go to that inheritable handle.
-StartedProgram startCopiedProgram(const std::wstring& executable, std::wstring commandLine,
+// standard output and error go to that inheritable handle. A start that
+// Wine loses is tried again (see the source).
+StartedProgram startCopiedProgram(const std::wstring& executable, const std::wstring& commandLine,
                                   HANDLE output = nullptr);
 
 struct ProgramRun {
