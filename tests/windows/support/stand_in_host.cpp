@@ -1,13 +1,13 @@
 #include "support/stand_in_host.h"
 
-#include "support/copied_program.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
 #include <exception>
 #include <utility>
+
+#include "support/copied_program.h"
 
 namespace scriptfonts::test {
 namespace {
