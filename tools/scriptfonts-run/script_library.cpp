@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "command_line.h"
+#include "image_header.h"
 #include "text.h"
 
 namespace scriptfonts::run {
@@ -17,7 +18,12 @@ std::string_view trimSpaces(std::string_view text) {
 HMODULE loadLibrary(const std::wstring& path) {
     const HMODULE module = LoadLibraryW(path.c_str());
     if (module == nullptr) {
-        throw RunError("cannot load " + toUtf8(path) + " (Windows error " + std::to_string(GetLastError()) + ")");
+        const DWORD error = GetLastError();
+        std::string message = "cannot load " + toUtf8(path) + ": " + systemMessage(error, toUtf8(path));
+        // The bare number is the same for a text file and a 32-bit DLL: say which it is.
+        const std::string foreign = describeForeignImage(readImageHeader(path));
+        if (!foreign.empty()) message += "; " + foreign;
+        throw RunError(message);
     }
     return module;
 }
@@ -86,6 +92,32 @@ ScriptLibrary::ScriptLibrary(const std::wstring& path)
             throw RunError("the signature list names " + listed.name + ", which " + path_ + " does not export");
         }
     }
+}
+
+std::string ScriptLibrary::fileVersion() const {
+    std::wstring modulePath(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module_.get(), modulePath.data(), static_cast<DWORD>(modulePath.size()));
+        if (length == 0) return "no module path (Windows error " + std::to_string(GetLastError()) + ")";
+        if (length < modulePath.size()) {
+            modulePath.resize(length);
+            break;
+        }
+        modulePath.resize(modulePath.size() * 2);  // truncated: try a larger buffer
+    }
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(modulePath.c_str(), &ignored);
+    std::vector<unsigned char> block(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (size == 0 || !GetFileVersionInfoW(modulePath.c_str(), 0, size, block.data()) ||
+        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+        fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+        return "no version resource";
+    }
+    return "file version " + std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) +
+           "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 ScriptFunction ScriptLibrary::function(const std::string& name) const {
