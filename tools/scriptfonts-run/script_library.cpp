@@ -1,5 +1,6 @@
 #include "script_library.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "command_line.h"
@@ -94,30 +95,25 @@ ScriptLibrary::ScriptLibrary(const std::wstring& path)
     }
 }
 
+// Read from the loaded module's own resources: no version.dll to import.
 std::string ScriptLibrary::fileVersion() const {
-    std::wstring modulePath(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(module_.get(), modulePath.data(), static_cast<DWORD>(modulePath.size()));
-        if (length == 0) return "no module path (Windows error " + std::to_string(GetLastError()) + ")";
-        if (length < modulePath.size()) {
-            modulePath.resize(length);
-            break;
-        }
-        modulePath.resize(modulePath.size() * 2);  // truncated: try a larger buffer
-    }
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(modulePath.c_str(), &ignored);
-    std::vector<unsigned char> block(size);
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT fixedSize = 0;
-    if (size == 0 || !GetFileVersionInfoW(modulePath.c_str(), 0, size, block.data()) ||
-        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
-        fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+    // VS_VERSIONINFO: three 16-bit fields, the key "VS_VERSION_INFO" with its
+    // NUL, padding to 32 bits, then VS_FIXEDFILEINFO.
+    constexpr std::size_t fixedInfoOffset = (3 * sizeof(WORD) + sizeof(L"VS_VERSION_INFO") + 3) & ~std::size_t{3};
+    constexpr DWORD fixedInfoSignature = 0xfeef04bd;
+    constexpr WORD versionResourceType = 16;  // RT_VERSION, which names it as a narrow string
+    const HRSRC found = FindResourceW(module_.get(), MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(versionResourceType));
+    const HGLOBAL loaded = found == nullptr ? nullptr : LoadResource(module_.get(), found);
+    const auto* block = loaded == nullptr ? nullptr : static_cast<const unsigned char*>(LockResource(loaded));
+    VS_FIXEDFILEINFO fixed{};
+    if (block == nullptr || SizeofResource(module_.get(), found) < fixedInfoOffset + sizeof fixed) {
         return "no version resource";
     }
-    return "file version " + std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-           std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) +
-           "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+    std::memcpy(&fixed, block + fixedInfoOffset, sizeof fixed);
+    if (fixed.dwSignature != fixedInfoSignature) return "no version resource";
+    return "file version " + std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed.dwFileVersionMS)) + "." + std::to_string(HIWORD(fixed.dwFileVersionLS)) +
+           "." + std::to_string(LOWORD(fixed.dwFileVersionLS));
 }
 
 ScriptFunction ScriptLibrary::function(const std::string& name) const {
