@@ -290,5 +290,6 @@ else()
     endif()
 endif()
 if(failures)
-    message(FATAL_ERROR "scriptfonts-run ${arguments}\n${failures}")
+    string(SUBSTRING "${arguments}" 0 400 shownArguments)  # not all of a 40,000-character one
+    message(FATAL_ERROR "scriptfonts-run ${shownArguments}\n${failures}")
 endif()
