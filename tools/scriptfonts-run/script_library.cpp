@@ -101,8 +101,7 @@ std::string ScriptLibrary::fileVersion() const {
     // NUL, padding to 32 bits, then VS_FIXEDFILEINFO.
     constexpr std::size_t fixedInfoOffset = (3 * sizeof(WORD) + sizeof(L"VS_VERSION_INFO") + 3) & ~std::size_t{3};
     constexpr DWORD fixedInfoSignature = 0xfeef04bd;
-    constexpr WORD versionResourceType = 16;  // RT_VERSION, which names it as a narrow string
-    const HRSRC found = FindResourceW(module_.get(), MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(versionResourceType));
+    const HRSRC found = FindResourceW(module_.get(), MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
     const HGLOBAL loaded = found == nullptr ? nullptr : LoadResource(module_.get(), found);
     const auto* block = loaded == nullptr ? nullptr : static_cast<const unsigned char*>(LockResource(loaded));
     VS_FIXEDFILEINFO fixed{};
