@@ -1,8 +1,9 @@
 # What a panel author ships: `cmake --build <dir> --target package` zips the
 # Release build into <dir>/scriptfonts-<version>-win64.zip, laid out as the
 # repository is, so the README's paths and the sample script work inside it:
-#   scriptfonts.dll  scriptfonts-run.exe  include/scriptfonts.h  README.md  LICENSE
+#   scriptfonts.dll  scriptfonts-run.exe  include/scriptfonts.h  README.md  CHANGELOG.md  LICENSE
 #   samples/activate-fonts.jsx  samples/fonts/lantern.ttf  samples/fonts/harbor.ttf
+# README.md there is docs/panel-guide.md, the guide for panel authors.
 # tests/windows/package_test.py checks the archive against this list.
 
 # Only a Release-type build ships: it carries no debug information.
@@ -11,10 +12,22 @@ install(CODE [[
         message(FATAL_ERROR "scriptfonts ships from a Release build, not '${CMAKE_INSTALL_CONFIG_NAME}'")
     endif()
 ]])
+# Packaging builds what ships and nothing else: without this, cpack's
+# preinstall step would build `all`, every test program and benchmark included.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+install(CODE "
+    execute_process(
+        COMMAND \"${CMAKE_COMMAND}\" -E env --unset=MAKEFLAGS --unset=MFLAGS
+            \"${CMAKE_COMMAND}\" --build \"${CMAKE_BINARY_DIR}\" --config \"\${CMAKE_INSTALL_CONFIG_NAME}\"
+            --target scriptfonts scriptfonts-run
+        COMMAND_ERROR_IS_FATAL ANY)
+")
+
 # The files as linked; the engine loads the DLL at run time, so no import library.
 install(PROGRAMS $<TARGET_FILE:scriptfonts> $<TARGET_FILE:scriptfonts-run> DESTINATION .)
 install(FILES include/scriptfonts.h DESTINATION include)
-install(FILES README.md LICENSE DESTINATION .)
+install(FILES docs/panel-guide.md DESTINATION . RENAME README.md)
+install(FILES CHANGELOG.md LICENSE DESTINATION .)
 install(FILES samples/activate-fonts.jsx DESTINATION samples)
 install(FILES samples/fonts/lantern.ttf samples/fonts/harbor.ttf DESTINATION samples/fonts)
 
@@ -27,7 +40,7 @@ set(CPACK_PACKAGE_FILE_NAME scriptfonts-${PROJECT_VERSION}-win64)
 # Beside the DLL in the build directory, wherever cpack is started from.
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/docs/panel-guide.md)
 set(CPACK_VERBATIM_VARIABLES ON)
 # Named before include(CPack), which leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.
 set(SCRIPTFONTS_PACKAGE_ARCHIVE ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip)

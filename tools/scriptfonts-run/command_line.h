@@ -14,19 +14,21 @@ struct RunError : std::runtime_error {
 
 struct Call {
     std::string function;  // UTF-8
-    std::string argument;  // UTF-8, passed on unchanged
+    std::string argument;  // UTF-8, or the exact bytes of an @PATH file; passed on unchanged
 };
 
 struct Request {
     std::wstring libraryPath;  // empty: scriptfonts.dll beside the program
     bool list = false;
     bool help = false;
+    bool version = false;
     std::vector<Call> calls;
 };
 
 extern const char usage[];
 
-// Throws RunError for an unknown option, a missing value or nothing to do.
+// Throws RunError for an unknown option, a missing or empty value, an
+// unreadable @PATH file or nothing to do.
 Request parseCommandLine(int argc, const wchar_t* const* argv);
 
 }  // namespace scriptfonts::run

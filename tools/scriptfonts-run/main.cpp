@@ -1,13 +1,14 @@
 // scriptfonts-run: does with the DLL what the host's scripting engine does,
 // from a command line, so the library can be driven without the host.
 //
-//   scriptfonts-run [--library PATH] [--list] [FUNCTION ARGUMENT]...
+//   scriptfonts-run [--library PATH] [--list] [--version] [FUNCTION ARGUMENT]...
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "script_library.h"
+#include "scriptfonts_version.h"
 #include "text.h"
 
 namespace scriptfonts::run {
@@ -30,7 +31,8 @@ bool runCall(const Call& call, ScriptFunction function) {
 
     const std::int32_t status = function(&argument, 1, &result);
 
-    std::string line = call.function + "(\"" + call.argument + "\") -> status " + std::to_string(status);
+    // Quoted and escaped, so that every call is one line whatever its text holds.
+    std::string line = call.function + "(" + quoted(call.argument) + ") -> status " + std::to_string(status);
     // On any other status the record is the engine's own, not a result.
     if (status != statusOk) {
         printLine(line);
@@ -49,12 +51,15 @@ int run(const Request& request) {
         std::fputs(usage, stdout);
         return exitAllCallsOk;
     }
+    // Before loading, so that it shows even when the DLL does not load.
+    if (request.version) printLine("scriptfonts-run " SCRIPTFONTS_VERSION_TEXT);
     const ScriptLibrary library(request.libraryPath.empty() ? besideProgram(L"scriptfonts.dll")
                                                             : request.libraryPath);
     // Every name is resolved before any call, so a mistyped one changes nothing.
     std::vector<ScriptFunction> functions;
     for (const Call& call : request.calls) functions.push_back(library.function(call.function));
 
+    if (request.version) printLine(library.path() + ": " + library.fileVersion());
     if (request.list) {
         printLine(library.signatureList());
         printLine("version " + std::to_string(library.version()));

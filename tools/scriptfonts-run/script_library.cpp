@@ -1,8 +1,10 @@
 #include "script_library.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "command_line.h"
+#include "image_header.h"
 #include "text.h"
 
 namespace scriptfonts::run {
@@ -17,7 +19,12 @@ std::string_view trimSpaces(std::string_view text) {
 HMODULE loadLibrary(const std::wstring& path) {
     const HMODULE module = LoadLibraryW(path.c_str());
     if (module == nullptr) {
-        throw RunError("cannot load " + toUtf8(path) + " (Windows error " + std::to_string(GetLastError()) + ")");
+        const DWORD error = GetLastError();
+        std::string message = "cannot load " + toUtf8(path) + ": " + systemMessage(error, toUtf8(path));
+        // The bare number is the same for a text file and a 32-bit DLL: say which it is.
+        const std::string foreign = describeForeignImage(readImageHeader(path));
+        if (!foreign.empty()) message += "; " + foreign;
+        throw RunError(message);
     }
     return module;
 }
@@ -86,6 +93,26 @@ ScriptLibrary::ScriptLibrary(const std::wstring& path)
             throw RunError("the signature list names " + listed.name + ", which " + path_ + " does not export");
         }
     }
+}
+
+// Read from the loaded module's own resources: no version.dll to import.
+std::string ScriptLibrary::fileVersion() const {
+    // VS_VERSIONINFO: three 16-bit fields, the key "VS_VERSION_INFO" with its
+    // NUL, padding to 32 bits, then VS_FIXEDFILEINFO.
+    constexpr std::size_t fixedInfoOffset = (3 * sizeof(WORD) + sizeof(L"VS_VERSION_INFO") + 3) & ~std::size_t{3};
+    constexpr DWORD fixedInfoSignature = 0xfeef04bd;
+    const HRSRC found = FindResourceW(module_.get(), MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    const HGLOBAL loaded = found == nullptr ? nullptr : LoadResource(module_.get(), found);
+    const auto* block = loaded == nullptr ? nullptr : static_cast<const unsigned char*>(LockResource(loaded));
+    VS_FIXEDFILEINFO fixed{};
+    if (block == nullptr || SizeofResource(module_.get(), found) < fixedInfoOffset + sizeof fixed) {
+        return "no version resource";
+    }
+    std::memcpy(&fixed, block + fixedInfoOffset, sizeof fixed);
+    if (fixed.dwSignature != fixedInfoSignature) return "no version resource";
+    return "file version " + std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed.dwFileVersionMS)) + "." + std::to_string(HIWORD(fixed.dwFileVersionLS)) +
+           "." + std::to_string(LOWORD(fixed.dwFileVersionLS));
 }
 
 ScriptFunction ScriptLibrary::function(const std::string& name) const {

@@ -26,10 +26,14 @@ std::vector<ScriptEntry> parseSignatureList(const std::string& list);
 
 class ScriptLibrary {
 public:
-    // Throws RunError when the file cannot be loaded, lacks a lifecycle entry,
+    // Throws RunError when the file cannot be loaded (with the system's
+    // message, and what the file is when it is no x64 image), lacks a lifecycle entry,
     // or lists a function it does not export.
     explicit ScriptLibrary(const std::wstring& path);
 
+    const std::string& path() const { return path_; }
+    // "file version 1.0.0.2" from the DLL's version resource, or "no version resource".
+    std::string fileVersion() const;
     const std::string& signatureList() const { return session_.signatureList(); }
     std::int32_t version() const { return lifecycle_.getVersion(); }
     // The listed function taking one string; RunError for any other name.

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "command_line.h"
+#include "unique_file.h"
 
 namespace scriptfonts::run {
 
@@ -19,6 +20,97 @@ std::string toUtf8(std::wstring_view text) {
     std::string utf8(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), units, utf8.data(), bytes, nullptr, nullptr);
     return utf8;
+}
+
+std::string systemMessage(unsigned long error, const std::string& subject) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = length == 0 ? std::string() : toUtf8(std::wstring_view(buffer, length));
+    LocalFree(buffer);
+    // The system's text ends with a line break, and some name their subject as an insert.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    for (auto at = text.find("%1"); at != std::string::npos; at = text.find("%1", at + subject.size())) {
+        text.replace(at, 2, subject);
+    }
+    const std::string number = "Windows error " + std::to_string(error);
+    return text.empty() ? number : text + " (" + number + ")";
+}
+
+std::string readFileBytes(const std::wstring& path) {
+    const UniqueFile file = openForReading(path);
+    const auto failed = [&] {
+        return RunError("cannot read " + toUtf8(path) + ": " + systemMessage(GetLastError(), toUtf8(path)));
+    };
+    if (file.get() == INVALID_HANDLE_VALUE) throw failed();
+    std::string bytes;
+    char chunk[16384];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) throw failed();
+        if (read == 0) return bytes;
+        bytes.append(chunk, read);
+    }
+}
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of text, or 0.
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        if (lead == 0xe0) low = 0xa0;
+        if (lead == 0xed) high = 0x9f;  // no surrogates
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        if (lead == 0xf0) low = 0x90;
+        if (lead == 0xf4) high = 0x8f;  // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xbf) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string quoted(std::string_view bytes) {
+    static const char hex[] = "0123456789abcdef";
+    std::string line = "\"";
+    while (!bytes.empty()) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[0]);
+        std::size_t length = 1;
+        switch (byte) {
+        case '"': line += "\\\""; break;
+        case '\\': line += "\\\\"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        case '\t': line += "\\t"; break;
+        default:
+            if (byte >= 0x20 && byte < 0x7f) {
+                line += static_cast<char>(byte);
+            } else if (byte >= 0x80 && (length = utf8SequenceLength(bytes)) != 0) {
+                line.append(bytes.substr(0, length));
+            } else {
+                length = 1;
+                line += "\\x";
+                line += hex[byte >> 4];
+                line += hex[byte & 0xf];
+            }
+        }
+        bytes.remove_prefix(length);
+    }
+    return line + "\"";
 }
 
 std::wstring besideProgram(std::wstring_view fileName) {

@@ -10,6 +10,17 @@ namespace scriptfonts::run {
 // Unpaired surrogates become U+FFFD.
 std::string toUtf8(std::wstring_view text);
 
+// The system's text for a Windows error code, with "%1" read as subject,
+// followed by the number: "... (Windows error 193)".
+std::string systemMessage(unsigned long error, const std::string& subject);
+
+// Every byte of a file, unchanged; throws RunError when it cannot be read.
+std::string readFileBytes(const std::wstring& path);
+
+// Text as one printable line: in double quotes, with quotes, backslashes,
+// control characters and bytes that are not UTF-8 escaped (\", \\, \n, \xff).
+std::string quoted(std::string_view bytes);
+
 // The full path of a file in the directory this program was started from.
 std::wstring besideProgram(std::wstring_view fileName);
 

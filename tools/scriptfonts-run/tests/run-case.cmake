@@ -1,10 +1,12 @@
 # Runs scriptfonts-run for one case and checks what it did:
 #   cmake -DEMULATOR=... -DPROGRAM=... -DTEST_LIBRARIES=dir -DSAMPLE_FONTS=... -DWORK_DIR=... -DCASE=name
-#         -P run-case.cmake
+#         -DVERSION=... [-DPYTHON=...] -P run-case.cmake
 # TEST_LIBRARIES holds the test script libraries (refusing-library.dll ...);
-# WORK_DIR is the case's own scratch directory.
-# Each case sets the command line, the exit status, the exact standard
-# output, and the text the one line of standard error must hold (none: empty).
+# WORK_DIR is the case's own scratch directory; VERSION the project's version;
+# PYTHON runs foreign-machine.py, for the cases that need an image of another machine.
+# Each case sets the command line, the exit status, the exact standard output
+# (or a pattern it must match), and the texts the one line of standard error
+# must hold (none: empty), which comes from scriptfonts-run unless errorSource says.
 
 # A path as the program sees it: Wine maps drive Z: to the Unix root.
 function(program_path out path)
@@ -28,11 +30,35 @@ if(NOT EMULATOR AND DEFINED ENV{SystemRoot})
 else()
     set(systemLibrary "C:\\windows\\system32\\kernel32.dll")
 endif()
+get_filename_component(programDirectory "${PROGRAM}" DIRECTORY)
+program_path(besideProgramLibrary "${programDirectory}/scriptfonts.dll")
+# As scriptfonts-run prints arguments: in quotes, backslashes doubled.
+string(REPLACE "\\" "\\\\" lanternQuoted "\"${lantern}\"")
+string(REPLACE "\\" "\\\\" listQuoted "\"${lantern},${harbor}\"")
 set(lanternFace "Scriptfonts Sample Lantern")
 set(harborFace "Scriptfonts Sample Harbor")
 
+# A copy of the refusing library made for another machine: it must not load.
+function(foreign_library out machine)
+    if(NOT PYTHON)
+        message(FATAL_ERROR "case ${CASE} needs Python 3")
+    endif()
+    file(MAKE_DIRECTORY "${WORK_DIR}")
+    execute_process(COMMAND "${PYTHON}" "${CMAKE_CURRENT_LIST_DIR}/foreign-machine.py"
+        "${TEST_LIBRARIES}/refusing-library.dll" "${WORK_DIR}/foreign.dll" ${machine} COMMAND_ERROR_IS_FATAL ANY)
+    program_path(path "${WORK_DIR}/foreign.dll")
+    set(${out} "${path}" PARENT_SCOPE)
+endfunction()
+
+# What the usage must name: every option, @PATH and @@, and the exit statuses.
+string(CONCAT usagePattern "^usage: scriptfonts-run [^\n]*\n"
+    ".*--library PATH.*--list.*--version.*--help, -h, /\\?.*@PATH.*@@.*Exit status: 0.*1.*2 nothing was called")
+
 set(output "")
+set(outputPattern "")
 set(error "")
+set(errorSource scriptfonts-run)
+set(emptyArgument OFF)  # a list cannot hold an empty argument: the case gives it literally
 if(CASE STREQUAL "list")
     set(arguments --list)
     set(exitStatus 0)
@@ -57,7 +83,7 @@ elseif(CASE STREQUAL "missing-library-path")
 elseif(CASE STREQUAL "missing-library")
     set(arguments --library "${missingLibrary}" --list)
     set(exitStatus 2)
-    set(error "cannot load ${missingLibrary}")
+    set(error "cannot load ${missingLibrary}: " "(Windows error 126)")
 elseif(CASE STREQUAL "no-library-beside-program")
     # What a user meets who copies the program without the DLL.
     file(REMOVE_RECURSE "${WORK_DIR}")
@@ -71,7 +97,98 @@ elseif(CASE STREQUAL "no-library-beside-program")
 elseif(CASE STREQUAL "not-a-library")
     set(arguments --library "${lantern}" --list)
     set(exitStatus 2)
-    set(error "cannot load ${lantern}")
+    set(error "cannot load ${lantern}: " "(Windows error 193)" "it is not a PE file")
+elseif(CASE STREQUAL "32-bit-library")
+    # The same error number as a text file: the headers tell them apart.
+    foreign_library(foreign 14c)
+    set(arguments --library "${foreign}" --list)
+    set(exitStatus 2)
+    set(error "cannot load ${foreign}: " "(Windows error 193)" "it is a 32-bit x86 image")
+elseif(CASE STREQUAL "arm64-library")
+    foreign_library(foreign aa64)
+    set(arguments --library "${foreign}" --list)
+    set(exitStatus 2)
+    set(error "cannot load ${foreign}: " "it is an ARM64 image")
+elseif(CASE STREQUAL "empty-library-path")
+    # Not the default DLL, quietly.
+    set(emptyArgument ON)
+    set(exitStatus 2)
+    set(error "--library needs a path, not an empty one")
+elseif(CASE MATCHES "^help(-short|-slash)?$")
+    if(CASE STREQUAL "help")
+        set(arguments --help)
+    elseif(CASE STREQUAL "help-short")
+        set(arguments -h)
+    else()
+        set(arguments /?)
+    endif()
+    set(exitStatus 0)
+    set(outputPattern "${usagePattern}")
+elseif(CASE STREQUAL "version")
+    set(arguments --version)
+    set(exitStatus 0)
+    set(output "scriptfonts-run ${VERSION}\n${besideProgramLibrary}: file version ${VERSION}\n")
+elseif(CASE STREQUAL "version-without-resource")
+    set(arguments --version --library "${refusingLibrary}")
+    set(exitStatus 0)
+    set(output "scriptfonts-run ${VERSION}\n${refusingLibrary}: no version resource\n")
+elseif(CASE STREQUAL "version-library-missing")
+    # The program's own version still shows.
+    set(arguments --version --library "${missingLibrary}")
+    set(exitStatus 2)
+    set(output "scriptfonts-run ${VERSION}\n")
+    set(error "cannot load ${missingLibrary}")
+elseif(CASE STREQUAL "escaped-arguments")
+    # Quotes, backslashes and control characters are escaped: each call stays one line.
+    string(ASCII 1 startOfHeading)
+    set(arguments findFontByName "q\"\nt\t\\z${startOfHeading}")
+    set(exitStatus 0)
+    set(output "findFontByName(\"q\\\"\\nt\\t\\\\z\\x01\") -> status 0, result 0\n")
+elseif(CASE STREQUAL "argument-file-exact-bytes")
+    # Bytes that are not UTF-8 reach the call unchanged (and are printed escaped).
+    string(ASCII 255 invalidByte)
+    file(WRITE "${WORK_DIR}/argument" "a${invalidByte}b é")
+    program_path(argumentFile "${WORK_DIR}/argument")
+    set(arguments findFontByName "@${argumentFile}")
+    set(exitStatus 0)
+    set(output "findFontByName(\"a\\xffb é\") -> status 0, result 0\n")
+elseif(CASE STREQUAL "argument-file-long-list")
+    # About 100 KB, three times what a command line can carry.
+    set(list "")
+    set(listPrinted "")
+    foreach(i RANGE 1 3000)
+        string(APPEND list ",Z:\\no-such-directory\\font-${i}.ttf")
+        string(APPEND listPrinted ",Z:\\\\no-such-directory\\\\font-${i}.ttf")
+    endforeach()
+    string(SUBSTRING "${list}" 1 -1 list)
+    string(SUBSTRING "${listPrinted}" 1 -1 listPrinted)
+    file(WRITE "${WORK_DIR}/list" "${list}")
+    program_path(listFile "${WORK_DIR}/list")
+    set(arguments registerFonts "@${listFile}")
+    set(exitStatus 0)
+    set(output "registerFonts(\"${listPrinted}\") -> status 0, result 1\n")
+elseif(CASE STREQUAL "argument-file-literal-at")
+    set(arguments findFontByName "@@x")
+    set(exitStatus 0)
+    set(output "findFontByName(\"@x\") -> status 0, result 0\n")
+elseif(CASE STREQUAL "argument-file-missing")
+    file(MAKE_DIRECTORY "${WORK_DIR}")
+    program_path(argumentFile "${WORK_DIR}/no-such-file")
+    set(arguments findFontByName "@${argumentFile}")
+    set(exitStatus 2)
+    set(error "cannot read ${argumentFile}: " "(Windows error 2)")
+elseif(CASE STREQUAL "argument-file-with-nul")
+    # The engine's text ends at its first NUL: such a file cannot be passed unchanged.
+    set(arguments findFontByName "@${lantern}")
+    set(exitStatus 2)
+    set(error "${lantern} holds a NUL byte at offset 0")
+elseif(CASE STREQUAL "command-line-too-long")
+    # Wine would exit 1 without a word; the wrapper refuses and points at @PATH.
+    string(REPEAT "a" 40000 longName)
+    set(arguments findFontByName "${longName}")
+    set(exitStatus 2)
+    set(errorSource wine-run)
+    set(error "longer than Wine can start" "@PATH")
 elseif(CASE STREQUAL "not-a-script-library")
     set(arguments --library "${systemLibrary}" --list)
     set(exitStatus 2)
@@ -121,24 +238,33 @@ elseif(CASE STREQUAL "sample-fonts-in-one-process")
     set(exitStatus 0)
     string(CONCAT output
         "findFontByName(\"${lanternFace}\") -> status 0, result 0\n"
-        "registerFont(\"${lantern}\") -> status 0, result 1\n"
+        "registerFont(${lanternQuoted}) -> status 0, result 1\n"
         "findFontByName(\"${lanternFace}\") -> status 0, result 1\n"
-        "unRegisterFont(\"${lantern}\") -> status 0, result 0\n"
+        "unRegisterFont(${lanternQuoted}) -> status 0, result 0\n"
         "findFontByName(\"${lanternFace}\") -> status 0, result 0\n"
-        "registerFonts(\"${lantern},${harbor}\") -> status 0, result 1\n"
+        "registerFonts(${listQuoted}) -> status 0, result 1\n"
         "findFontByName(\"${harborFace}\") -> status 0, result 1\n")
 else()
     message(FATAL_ERROR "unknown case '${CASE}'")
 endif()
 
-execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${arguments}
-    RESULT_VARIABLE actualStatus OUTPUT_VARIABLE actualOutput ERROR_VARIABLE actualError)
+if(emptyArgument)
+    execute_process(COMMAND ${EMULATOR} ${PROGRAM} --list --library ""
+        RESULT_VARIABLE actualStatus OUTPUT_VARIABLE actualOutput ERROR_VARIABLE actualError)
+else()
+    execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${arguments}
+        RESULT_VARIABLE actualStatus OUTPUT_VARIABLE actualOutput ERROR_VARIABLE actualError)
+endif()
 
 set(failures "")
 if(NOT actualStatus STREQUAL exitStatus)
     string(APPEND failures "exit status: expected ${exitStatus}, got ${actualStatus}\n")
 endif()
-if(NOT actualOutput STREQUAL output)
+if(outputPattern)
+    if(NOT actualOutput MATCHES "${outputPattern}")
+        string(APPEND failures "standard output: expected to match\n[${outputPattern}]\ngot\n[${actualOutput}]\n")
+    endif()
+elseif(NOT actualOutput STREQUAL output)
     string(APPEND failures "standard output: expected\n[${output}]\ngot\n[${actualOutput}]\n")
 endif()
 if(error STREQUAL "")
@@ -146,13 +272,24 @@ if(error STREQUAL "")
         string(APPEND failures "standard error: expected nothing, got\n[${actualError}]\n")
     endif()
 else()
-    string(FIND "${actualError}" "${error}" at)
+    set(missing "")
+    foreach(fragment IN LISTS error)
+        string(FIND "${actualError}" "${fragment}" at)
+        if(at EQUAL -1)
+            set(missing "${fragment}")
+        endif()
+    endforeach()
     string(REGEX MATCHALL "\n" lineEnds "${actualError}")
     list(LENGTH lineEnds lines)
-    if(at EQUAL -1 OR NOT lines EQUAL 1 OR NOT actualError MATCHES "^scriptfonts-run: ")
-        string(APPEND failures "standard error: expected one line 'scriptfonts-run: ...${error}...', got\n[${actualError}]\n")
+    string(LENGTH "${errorSource}: " prefixLength)
+    string(SUBSTRING "${actualError}" 0 ${prefixLength} prefix)
+    if(NOT missing STREQUAL "" OR NOT lines EQUAL 1 OR NOT prefix STREQUAL "${errorSource}: ")
+        string(REPLACE ";" "..." fragments "${error}")
+        string(APPEND failures
+            "standard error: expected one line '${errorSource}: ...${fragments}...', got\n[${actualError}]\n")
     endif()
 endif()
 if(failures)
-    message(FATAL_ERROR "scriptfonts-run ${arguments}\n${failures}")
+    string(SUBSTRING "${arguments}" 0 400 shownArguments)  # not all of a 40,000-character one
+    message(FATAL_ERROR "scriptfonts-run ${shownArguments}\n${failures}")
 endif()
