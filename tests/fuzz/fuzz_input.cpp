@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace scriptfonts::fuzz {
 namespace {
@@ -31,6 +32,11 @@ private:
     std::size_t size_;
     std::size_t offset_ = 0;
 };
+
+// Built twice: the main fuzzer keeps texts short, where a call takes
+// microseconds; the long-text one takes them past every 16-bit count, where
+// a call takes up to a second.
+constexpr std::size_t maxTextBytes = SCRIPTFONTS_FUZZ_MAX_TEXT_BYTES;
 
 constexpr std::size_t processSlots = 4;
 constexpr std::size_t windowSlots = 6;
@@ -120,6 +126,7 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
     input.wineTruncationQuirk = (switches & 4) != 0;
     const unsigned badAlloc = (switches >> 3) & 3u;
     input.badAlloc = badAlloc == 1 ? BadAlloc::windowWalk : badAlloc == 2 ? BadAlloc::fontEnumeration : BadAlloc::none;
+    input.failingAllocation = switches >> 5;
 
     const std::size_t processCount = header.byte() % (processSlots + 1);
     for (std::size_t i = 0; i < processSlots; ++i) {
@@ -143,10 +150,13 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t repeat = header.byte();
     const std::size_t repetitions = repeat < repeatedText ? 1 : std::size_t{2} << (repeat - repeatedText);
 
+    // Cut while it is made: a short input must not grow long before the cut.
     if (size > headerBytes) {
-        const std::string once(reinterpret_cast<const char*>(data) + headerBytes, size - headerBytes);
-        for (std::size_t i = 0; i < repetitions && input.text.size() < maxTextBytes; ++i) input.text += once;
-        input.text.resize(std::min(input.text.size(), maxTextBytes));
+        const std::string_view once(reinterpret_cast<const char*>(data) + headerBytes, size - headerBytes);
+        input.text.reserve(std::min(once.size() * repetitions, maxTextBytes));
+        for (std::size_t i = 0; i < repetitions && input.text.size() < maxTextBytes; ++i) {
+            input.text += once.substr(0, maxTextBytes - input.text.size());
+        }
     }
     return input;
 }

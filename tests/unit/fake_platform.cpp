@@ -38,6 +38,15 @@ State& state() {
     return instance;
 }
 
+// Marks the stand-in's platform functions, callbacks into the library included.
+int platformCallDepth = 0;
+struct InsidePlatformCall {
+    InsidePlatformCall() noexcept { ++platformCallDepth; }
+    ~InsidePlatformCall() { --platformCallDepth; }
+    InsidePlatformCall(const InsidePlatformCall&) = delete;
+    InsidePlatformCall& operator=(const InsidePlatformCall&) = delete;
+};
+
 RecordedCall& record(Call call) {
     RecordedCall entry;
     entry.call = call;
@@ -171,6 +180,10 @@ void reset(Options options) {
 
 Options& options() { return state().options; }
 
+void release() { state() = State{}; }
+
+bool insidePlatformCall() noexcept { return platformCallDepth > 0; }
+
 const std::vector<RecordedCall>& calls() { return state().calls; }
 
 std::vector<RecordedCall> callsTo(Call call) {
@@ -298,6 +311,7 @@ using fake::RecordedCall;
 using fake::state;
 
 int utf8ToUtf16(const char* bytes, int byteCount, char16_t* out, int outCapacity) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::utf8ToUtf16);
     // The argument checks of MultiByteToWideChar: each fails with 0.
     if (bytes == nullptr || byteCount == 0 || byteCount < -1 || outCapacity < 0) return 0;
@@ -314,6 +328,7 @@ int utf8ToUtf16(const char* bytes, int byteCount, char16_t* out, int outCapacity
 }
 
 bool sameFileName(const char16_t* a, const char16_t* b) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::sameFileName);
     fake::keepText(recorded.text, a);
     fake::keepText(recorded.otherText, b);
@@ -327,18 +342,24 @@ bool sameFileName(const char16_t* a, const char16_t* b) noexcept {
 }
 
 int addFontResource(const char16_t* path) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::recordPathCall(Call::addFontResource, state().options.addFontResultByPath,
                                 state().options.addFontResult, path);
 }
 
 int removeFontResource(const char16_t* path) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::recordPathCall(Call::removeFontResource, state().options.removeFontResultByPath,
                                 state().options.removeFontResult, path);
 }
 
-void broadcastFontChange() noexcept { record(Call::broadcastFontChange); }
+void broadcastFontChange() noexcept {
+    const fake::InsidePlatformCall inside;
+    record(Call::broadcastFontChange);
+}
 
 NativeHandle createProcessSnapshot() noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::createProcessSnapshot);
     void* const snapshot = state().options.snapshotFails ? fake::invalidHandle : fake::newHandle(fake::firstSnapshot);
     if (snapshot != fake::invalidHandle) state().snapshots[snapshot] = fake::OpenState{};
@@ -347,6 +368,7 @@ NativeHandle createProcessSnapshot() noexcept {
 }
 
 void closeHandle(NativeHandle handle) noexcept {
+    const fake::InsidePlatformCall inside;
     record(Call::closeHandle).handle = handle;
     const auto found = state().snapshots.find(handle);
     if (found == state().snapshots.end()) {
@@ -359,14 +381,17 @@ void closeHandle(NativeHandle handle) noexcept {
 }
 
 bool firstProcess(NativeHandle snapshot, ProcessEntry& entry) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::deliverProcess(Call::firstProcess, snapshot, entry, true);
 }
 
 bool nextProcess(NativeHandle snapshot, ProcessEntry& entry) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::deliverProcess(Call::nextProcess, snapshot, entry, false);
 }
 
 void forEachTopLevelWindow(WindowVisitor visit, void* context) {
+    const fake::InsidePlatformCall inside;
     const std::size_t index = state().calls.size();
     record(Call::forEachTopLevelWindow);
     fake::throwIfChosen(Call::forEachTopLevelWindow);
@@ -381,6 +406,7 @@ void forEachTopLevelWindow(WindowVisitor visit, void* context) {
 }
 
 ProcessId windowProcessId(WindowHandle window) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::windowProcessId);
     recorded.handle = window;
     const auto& windows = state().options.windows;
@@ -390,9 +416,13 @@ ProcessId windowProcessId(WindowHandle window) noexcept {
     return static_cast<ProcessId>(recorded.answer);
 }
 
-void sendFontChange(WindowHandle window) noexcept { record(Call::sendFontChange).handle = window; }
+void sendFontChange(WindowHandle window) noexcept {
+    const fake::InsidePlatformCall inside;
+    record(Call::sendFontChange).handle = window;
+}
 
 DeviceContext getDC(WindowHandle window) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::getDC);
     recorded.window = window;
     if (state().options.getDCFails) return nullptr;
@@ -405,6 +435,7 @@ DeviceContext getDC(WindowHandle window) noexcept {
 }
 
 void releaseDC(WindowHandle window, DeviceContext dc) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::releaseDC);
     recorded.handle = dc;
     recorded.window = window;
@@ -421,6 +452,7 @@ void releaseDC(WindowHandle window, DeviceContext dc) noexcept {
 }
 
 void enumerateFontFamilies(DeviceContext dc, const FontRequest& request, FontVisitor visit, void* context) {
+    const fake::InsidePlatformCall inside;
     const std::size_t index = state().calls.size();
     RecordedCall& recorded = record(Call::enumerateFontFamilies);
     recorded.handle = dc;
