@@ -7,12 +7,14 @@ in that face really used it. Run with no arguments to rewrite every font;
 run with --family NAME --out PATH to make one more; run with --count N
 --prefix P --out-dir DIR to make N fonts DIR/P-0000.ttf... with the faces
 "ScriptFonts P 0000"... (the benchmark does; files already there are kept).
+A collection (.ttc) holds several such fonts in one file.
 """
 import argparse
 import os
 
 from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.ttGlyphPen import TTGlyphPen
+from fontTools.ttLib import TTCollection
 
 UNITS_PER_EM = 1000
 ASCENT = 800
@@ -38,6 +40,10 @@ FONTS = [
 # its own, a thread's lookups depend on its own calls only.
 FONTS += [("tests/windows/fonts/threads", f"thread-{thread}-{part}.ttf",
            f"ScriptFonts Thread {thread} {part.upper()}") for thread in range(8) for part in "ab"]
+# (directory, file name, family names): one file that adds several fonts.
+COLLECTIONS = [
+    ("tests/windows/fonts", "pair.ttc", ["ScriptFonts Test Pair One", "ScriptFonts Test Pair Two"]),
+]
 
 
 def box_glyph(width, bottom, top):
@@ -54,7 +60,7 @@ def empty_glyph():
     return TTGlyphPen(None).glyph()
 
 
-def build(path, family):
+def make_font(family):
     postscript = "".join(ch for ch in family if ch.isalnum())[:63] + "-Regular"
     builder = FontBuilder(UNITS_PER_EM, isTTF=True)
     order = [".notdef", "space", "ink"]
@@ -75,7 +81,17 @@ def build(path, family):
     # Fixed timestamps: remaking the fonts leaves the files byte for byte the same.
     builder.updateHead(created=FIXED_TIMESTAMP, modified=FIXED_TIMESTAMP)
     builder.font.recalcTimestamp = False
-    builder.save(path)
+    return builder.font
+
+
+def build(path, family):
+    make_font(family).save(path)
+
+
+def build_collection(path, families):
+    collection = TTCollection()
+    collection.fonts = [make_font(family) for family in families]
+    collection.save(path)
 
 
 def build_batch(count, prefix, out_dir):
@@ -119,6 +135,9 @@ def main():
         assert len(family.encode("utf-16-le")) // 2 < 32, family
         os.makedirs(os.path.join(ROOT, directory), exist_ok=True)
         build(os.path.join(ROOT, directory, name), family)
+    for directory, name, families in COLLECTIONS:
+        assert all(len(family.encode("utf-16-le")) // 2 < 32 for family in families), families
+        build_collection(os.path.join(ROOT, directory, name), families)
 
 
 if __name__ == "__main__":

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -124,7 +123,11 @@ public:
         : input_(input), expected_(expected), observed_(observed) {}
 
     void run() {
-        checkStatusAndRecords();
+        if (observed_.allocationFailed) {
+            checkAllocationFailure();
+            return;
+        }
+        checkStatusAndRecords(expected_.status);
         checkPlatformCalls();
         checkResources();
     }
@@ -152,7 +155,8 @@ private:
                << (input_.nullResult ? "null" : "record") << "), tag " << input_.tag << ", text "
                << (input_.nullText ? "null" : shown(input_.text)) << " (" << input_.text.size() << " bytes, "
                << visibleText(input_.text).size() << " before the first NUL)\n"
-               << "status " << observed_.status << ", expected " << expected_.status << "\n"
+               << "status " << observed_.status << ", expected "
+               << (observed_.allocationFailed ? statusOutOfMemory : expected_.status) << "\n"
                << "result record before:" << shown(observed_.resultBefore) << "\n"
                << "result record after: " << shown(observed_.resultAfter) << "\n"
                << "stand-in: AddFontResourceW answers " << int{input_.addAnswer} << " (failure mask 0x"
@@ -160,7 +164,11 @@ private:
                << ", snapshot " << (input_.snapshotFails ? "fails" : "ok") << ", GetDC "
                << (input_.getDCFails ? "fails" : "ok") << ", Wine truncation quirk "
                << (input_.wineTruncationQuirk ? "on" : "off") << ", bad_alloc " << badAllocName(input_.badAlloc)
-               << "\n  processes:";
+               << "\n  the library's allocation " << input_.failingAllocation << " fails ("
+               << (input_.failingAllocation == 0   ? "none"
+                   : observed_.allocationFailed ? "it did"
+                                                : "the call made fewer")
+               << ")\n  processes:";
         for (const RunningProcess& process : input_.processes) {
             report << " " << shown(std::u16string(process.name->exeFile)) << "=" << process.id;
         }
@@ -173,7 +181,7 @@ private:
 
     // Status 0, 20 or statusOutOfMemory; the tag written exactly with 0; only
     // bytes 0-3 of the value and the tag ever written.
-    void checkStatusAndRecords() const {
+    void checkStatusAndRecords(std::int32_t expectedStatus) const {
         const std::int32_t status = observed_.status;
         if (status != statusOk && status != statusBadArguments && status != statusOutOfMemory) {
             violated("status " + std::to_string(status) + " is none of 0, 20 and statusOutOfMemory (" +
@@ -197,8 +205,8 @@ private:
                 }
             }
         }
-        if (status != expected_.status) {
-            violated("status " + std::to_string(status) + ", expected " + std::to_string(expected_.status));
+        if (status != expectedStatus) {
+            violated("status " + std::to_string(status) + ", expected " + std::to_string(expectedStatus));
         }
         const std::int32_t result = int32At(observed_.resultAfter, 0);
         if (status == statusOk && result != expected_.result) {
@@ -214,22 +222,61 @@ private:
                      shown(calls.front()));
         }
         checkCallCounts();
-        checkDecoding();
+        checkDecoding(expected_.decodedPieces.size());
         checkCallSequence();
+    }
+
+    // One of the library's own allocations failed. Every copy is made before
+    // the work that needs it, so no work began without its decoded text; a
+    // list adds the pieces before the failing one and announces them once.
+    void checkAllocationFailure() const {
+        if (!isWellFormed(input_)) violated("a refused call allocated: its text is never copied");
+        checkStatusAndRecords(statusOutOfMemory);
+
+        std::vector<const RecordedCall*> made;
+        for (const RecordedCall& call : fake::calls()) {
+            if (call.call != Call::utf8ToUtf16) made.push_back(&call);
+        }
+        const bool list = input_.function == Function::registerFonts;
+        if (!list && !made.empty()) {
+            violated("memory ran out for the text, yet the font work began: " + shown(*made.front()));
+        }
+        std::size_t added = 0;
+        const std::size_t pieces = expected_.decodedPieces.size();
+        while (list && added < std::min(made.size(), pieces) && made[added]->call == Call::addFontResource) {
+            if (made[added]->text != expected_.calls[added].text) {
+                violated("addition " + std::to_string(added) + ": " + shown(*made[added]) + ", expected " +
+                         shown(expected_.calls[added]));
+            }
+            ++added;
+        }
+        if (list && added == pieces) {
+            violated("all " + std::to_string(added) + " pieces were added, yet memory ran out");
+        }
+        const std::size_t after = made.size() - added;
+        const bool announced = after == 1 && made[added]->call == Call::broadcastFontChange;
+        if (after > 1 || (after == 1 && !announced)) {
+            violated("after " + std::to_string(added) + " addition(s) the call made " + shown(*made[added]) +
+                     (after > 1 ? " and more" : "") + "; only one broadcast may follow");
+        }
+        if (added > 0 && !announced) violated(std::to_string(added) + " piece(s) added but never announced");
+        checkDecoding(added);
+        checkResources();
     }
 
     // Counts first: they name the broken promise most plainly (one addition per
     // comma plus one, one broadcast, no lookup of an over-long name...).
     void checkCallCounts() const {
-        std::map<Call, std::size_t> wantedCounts, madeCounts;
-        for (const ExpectedCall& call : expected_.calls) ++wantedCounts[call.call];
-        for (const RecordedCall& call : fake::calls()) ++madeCounts[call.call];
+        const auto countIn = [](const auto& calls, Call call) {
+            return static_cast<std::size_t>(
+                std::count_if(calls.begin(), calls.end(), [call](const auto& one) { return one.call == call; }));
+        };
         for (const Call call : {Call::addFontResource, Call::removeFontResource, Call::broadcastFontChange,
                                 Call::createProcessSnapshot, Call::closeHandle, Call::forEachTopLevelWindow,
                                 Call::sendFontChange, Call::postFontChange, Call::getDC, Call::releaseDC,
                                 Call::enumerateFontFamilies}) {
-            const std::size_t wanted = wantedCounts[call];
-            const std::size_t made = madeCounts[call];
+            const std::size_t wanted = countIn(expected_.calls, call);
+            const std::size_t made = countIn(fake::calls(), call);
             if (made == wanted) continue;
             std::string why;
             const std::string visible = visibleText(input_.text);
@@ -247,8 +294,9 @@ private:
     }
 
     // Each piece goes to the decoder as its bytes and a NUL, before the work
-    // that uses it; a list's pieces one by one, each before its addition.
-    void checkDecoding() const {
+    // that uses it; a list's pieces one by one, each before its addition. The
+    // first `mustBeDecoded` pieces are decoded at least once.
+    void checkDecoding(std::size_t mustBeDecoded) const {
         const std::vector<std::string>& pieces = expected_.decodedPieces;
         std::vector<std::size_t> decodings(pieces.size(), 0);
         std::size_t workCalls = 0;
@@ -270,7 +318,7 @@ private:
             }
             ++decodings[piece];
         }
-        for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
+        for (std::size_t piece = 0; piece < mustBeDecoded; ++piece) {
             if (decodings[piece] == 0) {
                 violated("piece " + std::to_string(piece) + " " + shown(pieces[piece]) + " was never decoded");
             }

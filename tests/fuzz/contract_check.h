@@ -19,6 +19,7 @@ using RecordBytes = std::array<unsigned char, recordBytes>;
 
 struct Observed {
     std::int32_t status;
+    bool allocationFailed;  // the input's failing allocation happened
     RecordBytes argumentBefore, argumentAfter;
     RecordBytes resultBefore, resultAfter;
 };

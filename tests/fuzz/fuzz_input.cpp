@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace scriptfonts::fuzz {
 namespace {
@@ -32,12 +33,18 @@ private:
     std::size_t offset_ = 0;
 };
 
+// Built twice: the main fuzzer keeps texts short, where a call takes
+// microseconds; the long-text one takes them past every 16-bit count, where
+// a call takes up to a second.
+constexpr std::size_t maxTextBytes = SCRIPTFONTS_FUZZ_MAX_TEXT_BYTES;
+
 constexpr std::size_t processSlots = 4;
 constexpr std::size_t windowSlots = 6;
 constexpr std::size_t faceSlots = 4;
 constexpr std::uintptr_t windowHandleStride = 0x10;
-constexpr std::uint8_t evenSendsFail = 0x20;  // switches: windows 0, 2, 4
-constexpr std::uint8_t oddSendsFail = 0x40;   // switches: windows 1, 3, 5
+constexpr std::uint8_t windowCountBits = 0x0F;
+constexpr std::uint8_t evenSendsFail = 0x10;  // windows 0, 2, 4
+constexpr std::uint8_t oddSendsFail = 0x20;   // windows 1, 3, 5
 constexpr std::uint8_t repeatedText = 0xF0;
 
 std::u16string withAsciiCase(std::u16string text, bool upper) {
@@ -122,6 +129,7 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
     input.wineTruncationQuirk = (switches & 4) != 0;
     const unsigned badAlloc = (switches >> 3) & 3u;
     input.badAlloc = badAlloc == 1 ? BadAlloc::windowWalk : badAlloc == 2 ? BadAlloc::fontEnumeration : BadAlloc::none;
+    input.failingAllocation = switches >> 5;
 
     const std::size_t processCount = header.byte() % (processSlots + 1);
     for (std::size_t i = 0; i < processSlots; ++i) {
@@ -129,11 +137,12 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
         const platform::ProcessId id = header.byte();
         if (i < processCount) input.processes.push_back({&name, id});
     }
-    const std::size_t windowCount = header.byte() % (windowSlots + 1);
+    const std::uint8_t windowsByte = header.byte();
+    const std::size_t windowCount = (windowsByte & windowCountBits) % (windowSlots + 1);
     for (std::size_t i = 0; i < windowSlots; ++i) {
         const platform::ProcessId owner = header.byte();
         if (i < windowCount) {
-            const bool sendFails = (switches & (i % 2 == 0 ? evenSendsFail : oddSendsFail)) != 0;
+            const bool sendFails = (windowsByte & (i % 2 == 0 ? evenSendsFail : oddSendsFail)) != 0;
             input.windows.push_back({reinterpret_cast<void*>(windowHandleStride * (i + 1)), owner, sendFails});
         }
     }
@@ -146,10 +155,13 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t repeat = header.byte();
     const std::size_t repetitions = repeat < repeatedText ? 1 : std::size_t{2} << (repeat - repeatedText);
 
+    // Cut while it is made: a short input must not grow long before the cut.
     if (size > headerBytes) {
-        const std::string once(reinterpret_cast<const char*>(data) + headerBytes, size - headerBytes);
-        for (std::size_t i = 0; i < repetitions && input.text.size() < maxTextBytes; ++i) input.text += once;
-        input.text.resize(std::min(input.text.size(), maxTextBytes));
+        const std::string_view once(reinterpret_cast<const char*>(data) + headerBytes, size - headerBytes);
+        input.text.reserve(std::min(once.size() * repetitions, maxTextBytes));
+        for (std::size_t i = 0; i < repetitions && input.text.size() < maxTextBytes; ++i) {
+            input.text += once.substr(0, maxTextBytes - input.text.size());
+        }
     }
     return input;
 }

@@ -18,16 +18,20 @@
 // 14     switches: bit 0 the process snapshot fails, bit 1 GetDC fails,
 //        bit 2 Wine's truncation quirk in the decoder, bits 3-4
 //        std::bad_alloc thrown from 1 the window walk, 2 the font enumeration,
-//        bit 5 sends to windows 0, 2 and 4 fail, bit 6 sends to 1, 3 and 5 fail
+//        bits 5-7 n: the library's own allocation n (1-7) in the call fails,
+//        0 none does (the stand-in's allocations are not counted)
 // 15     number of processes: value % 5
 // 16-23  four processes, two bytes each: executable name (value % the size of
 //        processNames) and process id (0-255; 0 is possible)
-// 24     number of top-level windows: value % 7
+// 24     top-level windows: bits 0-3 their number, value % 7; bit 4 sends to
+//        windows 0, 2 and 4 fail, bit 5 sends to windows 1, 3 and 5 fail
 // 25-30  six windows: the owning process id; window i's handle is 0x10 * (i + 1)
 // 31     number of enumerated faces: value % 5
 // 32-35  four faces: value % the number of FaceChoice values
 // 36     repetitions: below 0xF0 the text is taken once; 0xF0 + k repeats
-//        it 2 << k times (2 to 65536), cut at maxTextBytes
+//        it 2 << k times (2 to 65536), cut at the fuzzer's longest text:
+//        256 bytes for scriptfonts_fuzz, 70,000 (past every 16-bit count)
+//        for scriptfonts_fuzz_long_texts
 // 37-    the text: any bytes, NULs included; the argument is this text
 //        with a NUL appended
 //
@@ -47,7 +51,6 @@
 namespace scriptfonts::fuzz {
 
 constexpr std::size_t headerBytes = 37;
-constexpr std::size_t maxTextBytes = 70000;  // past every 16-bit count
 
 enum class Function { registerFont, registerFontA, unRegisterFont, registerFonts, findFontByName };
 const char* functionName(Function function) noexcept;
@@ -99,6 +102,7 @@ struct FuzzInput {
     bool getDCFails = false;
     bool wineTruncationQuirk = false;
     BadAlloc badAlloc = BadAlloc::none;
+    int failingAllocation = 0;  // 1-7: the library's allocation of that number fails; 0: none
     std::vector<RunningProcess> processes;  // in snapshot order
     std::vector<fake::Window> windows;      // in enumeration order
     std::vector<FaceChoice> faces;

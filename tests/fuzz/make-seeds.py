@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the fuzzer's committed seeds into tests/fuzz/corpus/.
+"""Writes the fuzzers' committed seeds: tests/fuzz/corpus/ for
+scriptfonts_fuzz (texts cut at 256 bytes), tests/fuzz/long-text-corpus/ for
+scriptfonts_fuzz_long_texts (texts up to 70,000 bytes).
 
 One file per case worth starting from; the byte layout is described in
 fuzz_input.h. Run again after changing the layout: it removes the old seeds.
@@ -7,7 +9,7 @@ fuzz_input.h. Run again after changing the layout: it removes the old seeds.
 import pathlib
 import struct
 
-CORPUS = pathlib.Path(__file__).resolve().parent / "corpus"
+HERE = pathlib.Path(__file__).resolve().parent
 
 FUNCTIONS = ["registerFont", "registerFontA", "unRegisterFont", "registerFonts", "findFontByName"]
 # Indices into processNames in fuzz_input.cpp.
@@ -19,10 +21,13 @@ FACE = {"requested": 0, "upper": 1, "lower": 2, "prefix": 3, "suffix": 4, "empty
 SNAPSHOT_FAILS, GETDC_FAILS, WINE_QUIRK = 1, 2, 4
 BAD_ALLOC_WINDOW_WALK, BAD_ALLOC_ENUMERATION = 1 << 3, 2 << 3
 NULL_ARGUMENTS, NULL_TEXT, NULL_RESULT = 1, 2, 4
+EVEN_SENDS_FAIL, ODD_SENDS_FAIL = 1 << 4, 2 << 4
 
 
 def build(function, text=b"", *, pointers=0, count=1, tag=4, fill=0xA5, add=1, add_failure_mask=0, remove=1,
-          switches=0, processes=(), windows=(), faces=(), repetitions=1):
+          switches=0, failing_allocation=0, processes=(), windows=(), sends_fail=0, faces=(), repetitions=1):
+    assert 0 <= failing_allocation < 8
+    switches |= failing_allocation << 5
     # Stored XOR the usual value (see fuzz_input.h).
     out = struct.pack("<BBiiBbBbB", FUNCTIONS.index(function), pointers, count ^ 1, tag ^ 4, fill, add ^ 1,
                       add_failure_mask, remove ^ 1, switches)
@@ -30,7 +35,7 @@ def build(function, text=b"", *, pointers=0, count=1, tag=4, fill=0xA5, add=1, a
     for slot in range(4):
         name, pid = processes[slot] if slot < len(processes) else ("explorer.exe", 0)
         out += bytes([PROCESS[name], pid])
-    out += bytes([len(windows)])
+    out += bytes([len(windows) | sends_fail])
     out += bytes(list(windows) + [0] * (6 - len(windows)))
     out += bytes([len(faces)])
     out += bytes([FACE[f] for f in faces] + [0] * (4 - len(faces)))
@@ -48,6 +53,10 @@ SEEDS = {
     "register-font-a-first-host-only": build(
         "registerFontA", "C:\\fonts\\ünicøde-字体.ttf".encode(),
         processes=[("PHOTOSHOP.EXE", 10), ("ILLUSTRATOR.exe", 20), ("Illustrator.exe", 30)], windows=[20, 30, 20]),
+    # A host window that could not be waited for has the message posted.
+    "register-font-sends-fail": build(
+        "registerFont", b"C:\\fonts\\a.ttf", processes=[("Photoshop.exe", 10)], windows=[10, 20, 10, 10],
+        sends_fail=ODD_SENDS_FAIL),
     "register-font-addition-fails": build(
         "registerFont", b"C:\\fonts\\missing.ttf", add=0, processes=[("Photoshop.exe", 10)], windows=[10]),
     "register-font-snapshot-fails": build(
@@ -88,16 +97,49 @@ SEEDS = {
     "rejected-tag-123": build("findFontByName", b"Alpha Sans", tag=123, faces=["requested"]),
     "rejected-null-text": build("unRegisterFont", b"a.ttf", pointers=NULL_TEXT),
     "rejected-null-result": build("registerFont", b"a.ttf", pointers=NULL_RESULT, processes=[("Photoshop.exe", 1)]),
+    # The library's own allocations failing: the frame's copy (texts past the
+    # inline buffer of a string), the decoded text, a list's later piece.
+    "register-font-copy-fails": build("registerFont", b"C:\\fonts\\a-long-file-name.ttf", failing_allocation=1,
+                                      processes=[("Photoshop.exe", 10)], windows=[10]),
+    "register-font-a-decoding-fails": build("registerFontA", b"C:\\fonts\\a-long-file-name.ttf",
+                                            failing_allocation=2, processes=[("Illustrator.exe", 10)], windows=[10]),
+    "find-font-decoding-fails": build("findFontByName", b"Scriptfonts Sample Lantern", failing_allocation=2,
+                                      faces=["requested"]),
+    "register-fonts-later-piece-fails": build(
+        "registerFonts", b"C:\\fonts\\first-font-file.ttf,C:\\fonts\\second-font-file.ttf,c.ttf",
+        failing_allocation=5),
+}
+
+# Texts past every 16-bit count, up to the 70,000 bytes the long-text fuzzer takes.
+LONG_TEXT_SEEDS = {
+    "register-font-very-long-path": build("registerFont", b"C:\\" + b"a" * 277, repetitions=256,
+                                          processes=[("Photoshop.exe", 10)], windows=[10]),
+    "register-font-a-long-cut-off-path": build("registerFontA", "C:\\字体".encode(), repetitions=16384,
+                                               processes=[("Illustrator.exe", 10)], windows=[10]),
+    "unregister-font-very-long-path": build("unRegisterFont", b"C:\\fonts\\", repetitions=8192),
+    # 70,000 commas: 70,001 empty pieces, more than a 16-bit count holds.
+    "register-fonts-70001-pieces": build("registerFonts", b",,", repetitions=65536),
+    "register-fonts-long-pieces": build("registerFonts", b"C:\\" + b"x" * 4090 + b".ttf,", repetitions=16),
+    # 65,552 bytes: a length kept in 16 bits would read as 16, short enough to look up.
+    "find-font-16-bit-wrap": build("findFontByName", b"a" * 4097, repetitions=16, faces=["requested"]),
+    "register-fonts-long-copy-fails": build("registerFonts", b"a.ttf,", repetitions=16384, failing_allocation=1),
+    "register-font-long-decoding-fails": build("registerFont", b"C:\\" + b"a" * 277, repetitions=256,
+                                               failing_allocation=2, processes=[("Photoshop.exe", 10)]),
 }
 
 
-def main():
-    CORPUS.mkdir(exist_ok=True)
-    for old in CORPUS.iterdir():
+def write(directory, seeds):
+    directory.mkdir(exist_ok=True)
+    for old in directory.iterdir():
         old.unlink()
-    for name, data in SEEDS.items():
-        (CORPUS / name).write_bytes(data)
-    print(f"{len(SEEDS)} seeds in {CORPUS}")
+    for name, data in seeds.items():
+        (directory / name).write_bytes(data)
+    print(f"{len(seeds)} seeds in {directory}")
+
+
+def main():
+    write(HERE / "corpus", SEEDS)
+    write(HERE / "long-text-corpus", LONG_TEXT_SEEDS)
 
 
 if __name__ == "__main__":

@@ -19,6 +19,7 @@
 
 #include "contract_check.h"
 #include "expected_outcome.h"
+#include "failing_allocator.h"
 #include "fake_platform.h"
 #include "fuzz_input.h"
 
@@ -80,6 +81,15 @@ void explainFencedAccess(const char* report) {
     }
 }
 
+// Frees the stand-in's recording when the input is done: what outlives an
+// input makes libFuzzer run it again to look for leaks.
+struct ReleaseStandIn {
+    ReleaseStandIn() = default;
+    ReleaseStandIn(const ReleaseStandIn&) = delete;
+    ReleaseStandIn& operator=(const ReleaseStandIn&) = delete;
+    ~ReleaseStandIn() { scriptfonts::fake::release(); }
+};
+
 constexpr std::size_t afterTag = offsetof(TaggedValue, tag) + sizeof(std::int32_t);
 constexpr std::size_t resultValueBytes = sizeof(std::int32_t);
 
@@ -114,6 +124,12 @@ fake::Options standInOptions(const FuzzInput& input) {
 }  // namespace
 }  // namespace scriptfonts::fuzz
 
+// A quarantine of 32 MB instead of 256: freed blocks come back while their
+// pages are still mapped, which makes short inputs 5 to 10 % faster. A use
+// after free is still caught within the last 32 MB freed, thousands of
+// inputs' worth.
+extern "C" const char* __asan_default_options() { return "quarantine_size_mb=32"; }
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     __asan_set_error_report_callback(scriptfonts::fuzz::explainFencedAccess);
     return 0;
@@ -121,10 +137,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace scriptfonts::fuzz;
+    const ReleaseStandIn releaseAfterwards;  // the first local: released after the check
     const FuzzInput input = parseInput(data, size);
-    const scriptfonts::fake::Options options = standInOptions(input);
+    scriptfonts::fake::Options options = standInOptions(input);
     const Expected expected = expectedOutcome(input, options);
-    scriptfonts::fake::reset(options);
+    scriptfonts::fake::reset(std::move(options));
 
     // Exactly the text and its NUL: a read past the NUL is an overflow.
     std::vector<char> text(input.text.begin(), input.text.end());
@@ -142,8 +159,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     result.fence(afterTag, recordBytes);
     fencedArgument = argument.address();
     fencedResult = result.address();
-    observed.status = exported(input.function)(input.nullArguments ? nullptr : argument.record(), input.count,
-                                               input.nullResult ? nullptr : result.record());
+    {
+        const FailingAllocation failing(input.failingAllocation);
+        observed.status = exported(input.function)(input.nullArguments ? nullptr : argument.record(), input.count,
+                                                   input.nullResult ? nullptr : result.record());
+        observed.allocationFailed = failing.happened();
+    }
     fencedArgument = fencedResult = nullptr;
     argument.unfence();
     result.unfence();

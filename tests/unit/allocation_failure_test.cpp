@@ -5,12 +5,14 @@
 // statusOk; nothing left open; a list that was entered is still announced.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "platform/platform.h"
+#include "repeated_text.h"
 #include "scriptfonts.h"
 
 namespace {
@@ -140,6 +142,35 @@ TEST(AllocationFailure, EveryAllocationOfEveryFunctionFailsCleanly) {
         }
         // The copy of the text alone allocates, so at least that one failed.
         EXPECT_GT(failuresSeen, 0) << c.name;
+    }
+}
+
+// The longest text the platform's count takes, INT32_MAX - 1 bytes and the
+// NUL, is accepted: the call gets as far as its copy, whose allocation fails
+// here instead of taking 2 GiB. A limit one byte short would answer 20.
+TEST(AllocationFailure, TheLongestAcceptedTextIsCopiedNotRefused) {
+    const scriptfonts::test::RepeatedText longest(std::size_t{INT32_MAX} - 1);
+    ASSERT_NE(longest.text(), nullptr) << "could not map 2 GiB of text";
+    for (const Case& c : {Case{"registerFont", registerFont, nullptr}, Case{"registerFonts", registerFonts, nullptr},
+                          Case{"findFontByName", findFontByName, nullptr}}) {
+        SCOPED_TRACE(c.name);
+        counts = {};
+        TaggedValue argument{};
+        argument.value.string = longest.text();
+        argument.tag = tagString;
+        TaggedValue result;
+        std::memset(&result, 0xA5, sizeof result);
+        const TaggedValue before = result;
+
+        allocationFailed = false;
+        allocationsBeforeFailure = 0;
+        const std::int32_t status = c.function(&argument, 1, &result);
+        allocationsBeforeFailure = -1;
+
+        EXPECT_EQ(status, statusOutOfMemory) << "20 would mean refused as too long";
+        EXPECT_TRUE(allocationFailed);
+        EXPECT_EQ(std::memcmp(&result, &before, sizeof result), 0) << "the record was written";
+        EXPECT_EQ(counts.additions + counts.broadcasts + counts.openSnapshots + counts.openDCs, 0);
     }
 }
 

@@ -38,6 +38,15 @@ State& state() {
     return instance;
 }
 
+// Marks the stand-in's platform functions, callbacks into the library included.
+int platformCallDepth = 0;
+struct InsidePlatformCall {
+    InsidePlatformCall() noexcept { ++platformCallDepth; }
+    ~InsidePlatformCall() { --platformCallDepth; }
+    InsidePlatformCall(const InsidePlatformCall&) = delete;
+    InsidePlatformCall& operator=(const InsidePlatformCall&) = delete;
+};
+
 RecordedCall& record(Call call) {
     RecordedCall entry;
     entry.call = call;
@@ -180,6 +189,10 @@ void reset(Options options) {
 
 Options& options() { return state().options; }
 
+void release() { state() = State{}; }
+
+bool insidePlatformCall() noexcept { return platformCallDepth > 0; }
+
 const std::vector<RecordedCall>& calls() { return state().calls; }
 
 std::vector<RecordedCall> callsTo(Call call) {
@@ -307,6 +320,7 @@ using fake::RecordedCall;
 using fake::state;
 
 int utf8ToUtf16(const char* bytes, int byteCount, char16_t* out, int outCapacity) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::utf8ToUtf16);
     // The argument checks of MultiByteToWideChar: each fails with 0.
     if (bytes == nullptr || byteCount == 0 || byteCount < -1 || outCapacity < 0) return 0;
@@ -323,6 +337,7 @@ int utf8ToUtf16(const char* bytes, int byteCount, char16_t* out, int outCapacity
 }
 
 bool sameFileName(const char16_t* a, const char16_t* b) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::sameFileName);
     fake::keepText(recorded.text, a);
     fake::keepText(recorded.otherText, b);
@@ -336,18 +351,24 @@ bool sameFileName(const char16_t* a, const char16_t* b) noexcept {
 }
 
 int addFontResource(const char16_t* path) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::recordPathCall(Call::addFontResource, state().options.addFontResultByPath,
                                 state().options.addFontResult, path);
 }
 
 int removeFontResource(const char16_t* path) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::recordPathCall(Call::removeFontResource, state().options.removeFontResultByPath,
                                 state().options.removeFontResult, path);
 }
 
-void broadcastFontChange() noexcept { record(Call::broadcastFontChange); }
+void broadcastFontChange() noexcept {
+    const fake::InsidePlatformCall inside;
+    record(Call::broadcastFontChange);
+}
 
 NativeHandle createProcessSnapshot() noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::createProcessSnapshot);
     void* const snapshot = state().options.snapshotFails ? fake::invalidHandle : fake::newHandle(fake::firstSnapshot);
     if (snapshot != fake::invalidHandle) state().snapshots[snapshot] = fake::OpenState{};
@@ -356,6 +377,7 @@ NativeHandle createProcessSnapshot() noexcept {
 }
 
 void closeHandle(NativeHandle handle) noexcept {
+    const fake::InsidePlatformCall inside;
     record(Call::closeHandle).handle = handle;
     const auto found = state().snapshots.find(handle);
     if (found == state().snapshots.end()) {
@@ -368,14 +390,17 @@ void closeHandle(NativeHandle handle) noexcept {
 }
 
 bool firstProcess(NativeHandle snapshot, ProcessEntry& entry) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::deliverProcess(Call::firstProcess, snapshot, entry, true);
 }
 
 bool nextProcess(NativeHandle snapshot, ProcessEntry& entry) noexcept {
+    const fake::InsidePlatformCall inside;
     return fake::deliverProcess(Call::nextProcess, snapshot, entry, false);
 }
 
 void forEachTopLevelWindow(WindowVisitor visit, void* context) {
+    const fake::InsidePlatformCall inside;
     const std::size_t index = state().calls.size();
     record(Call::forEachTopLevelWindow);
     fake::throwIfChosen(Call::forEachTopLevelWindow);
@@ -390,6 +415,7 @@ void forEachTopLevelWindow(WindowVisitor visit, void* context) {
 }
 
 ProcessId windowProcessId(WindowHandle window) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::windowProcessId);
     recorded.handle = window;
     const fake::Window* known = fake::knownWindow(window);
@@ -398,6 +424,7 @@ ProcessId windowProcessId(WindowHandle window) noexcept {
 }
 
 bool sendFontChange(WindowHandle window) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::sendFontChange);
     recorded.handle = window;
     const fake::Window* known = fake::knownWindow(window);
@@ -405,9 +432,13 @@ bool sendFontChange(WindowHandle window) noexcept {
     return recorded.answer != 0;
 }
 
-void postFontChange(WindowHandle window) noexcept { record(Call::postFontChange).handle = window; }
+void postFontChange(WindowHandle window) noexcept {
+    const fake::InsidePlatformCall inside;
+    record(Call::postFontChange).handle = window;
+}
 
 DeviceContext getDC(WindowHandle window) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::getDC);
     recorded.window = window;
     if (state().options.getDCFails) return nullptr;
@@ -420,6 +451,7 @@ DeviceContext getDC(WindowHandle window) noexcept {
 }
 
 void releaseDC(WindowHandle window, DeviceContext dc) noexcept {
+    const fake::InsidePlatformCall inside;
     RecordedCall& recorded = record(Call::releaseDC);
     recorded.handle = dc;
     recorded.window = window;
@@ -436,6 +468,7 @@ void releaseDC(WindowHandle window, DeviceContext dc) noexcept {
 }
 
 void enumerateFontFamilies(DeviceContext dc, const FontRequest& request, FontVisitor visit, void* context) {
+    const fake::InsidePlatformCall inside;
     const std::size_t index = state().calls.size();
     RecordedCall& recorded = record(Call::enumerateFontFamilies);
     recorded.handle = dc;

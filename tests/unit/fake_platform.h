@@ -90,6 +90,12 @@ bool mayThrow(Call call) noexcept;
 // std::invalid_argument for a bad_alloc from a noexcept call.
 void reset(Options options = {});
 Options& options();  // to change answers between calls
+// Forgets everything as reset() does and frees what the recording held, so
+// that nothing of one fuzz input outlives it (libFuzzer's leak check).
+void release();
+// True while one of the stand-in's platform functions runs, so that a failing
+// allocator can spare the recording and fail the library's own allocations.
+bool insidePlatformCall() noexcept;
 
 const std::vector<RecordedCall>& calls();
 std::vector<RecordedCall> callsTo(Call call);

@@ -41,6 +41,9 @@ TEST_F(FontWork, RegisteringTellsOnlyTheFirstHostProcessFound) {
         {"names that only contain the host's", registerFont, 1, false,
          {{u"Photoshop.exe.bak", 10}, {u"Photoshop", 10}, {u"xPhotoshop.exe", 10}}, 1, 4, none},
         {"host found", registerFont, 1, false, {{u"explorer.exe", 4}, {u"Photoshop.exe", 10}}, 1, 2, 10},
+        // A collection: AddFontResourceW counts the fonts it added, the result stays 1.
+        {"two fonts added from one file", registerFont, 2, false, {{u"Photoshop.exe", 10}}, 1, 1, 10},
+        {"Illustrator variant, three fonts added", registerFontA, 3, false, {{u"Illustrator.exe", 20}}, 1, 1, 20},
         {"two hosts: the first one only", registerFont, 1, false, {{u"Photoshop.exe", 20}, {u"Photoshop.exe", 10}},
          1, 1, 20},
         {"upper-case executable name", registerFont, 1, false, {{u"PHOTOSHOP.EXE", 10}}, 1, 1, 10},

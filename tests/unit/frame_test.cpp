@@ -1,13 +1,11 @@
 // The one frame every script function goes through: what it refuses, what it
 // writes, how it decodes, and what it does when memory runs out.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "repeated_text.h"
 #include "unit_test_support.h"
 
 namespace scriptfonts::test {
@@ -65,49 +63,10 @@ TEST_F(Frame, RefusesMalformedCallsWithoutTouchingTheResultOrTheSystem) {
     }
 }
 
-// `length` bytes of 'a' and a NUL, readable, without filling that much
-// memory: one 16 MiB block of text is mapped again and again, the last time
-// as a private copy that takes the terminator.
-class RepeatedText {
-public:
-    explicit RepeatedText(std::size_t length) : size_((length / chunk + 1) * chunk), block_(memfd_create("t", 0)) {
-        if (block_ < 0 || ftruncate(block_, chunk) != 0) return;
-        void* span = mmap(nullptr, size_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (span == MAP_FAILED) return;
-        base_ = static_cast<char*>(span);
-        // The first view writes the block's text, the last is a private copy for the terminator.
-        for (std::size_t offset = 0; offset < size_; offset += chunk) {
-            const bool first = offset == 0, last = offset + chunk == size_;
-            const int protection = first || last ? PROT_READ | PROT_WRITE : PROT_READ;
-            const int sharing = last && !first ? MAP_PRIVATE : MAP_SHARED;
-            if (mmap(base_ + offset, chunk, protection, sharing | MAP_FIXED | MAP_POPULATE, block_, 0) == MAP_FAILED)
-                return;
-            if (first) std::memset(base_, 'a', chunk);
-        }
-        base_[length] = '\0';
-        text_ = base_;
-    }
-    ~RepeatedText() {
-        if (base_ != nullptr) munmap(base_, size_);
-        if (block_ >= 0) close(block_);
-    }
-    RepeatedText(const RepeatedText&) = delete;
-    RepeatedText& operator=(const RepeatedText&) = delete;
-
-    const char* text() const { return text_; }  // null when the mapping failed
-
-private:
-    static constexpr std::size_t chunk = std::size_t{1} << 24;
-    std::size_t size_;
-    int block_;
-    char* base_ = nullptr;
-    const char* text_ = nullptr;
-};
-
 TEST_F(Frame, RefusesTextWhoseLengthAndTerminatorOverflowThePlatformCount) {
     // INT32_MAX bytes and the NUL: the platform's count could not hold the
-    // terminator. (INT32_MAX - 1 bytes are accepted; a call would copy and
-    // decode 2 GiB into 4 GiB, too much for a unit test.)
+    // terminator. (INT32_MAX - 1 bytes are accepted: the allocation failure
+    // test shows it without copying them.)
     const RepeatedText longest(std::size_t{INT32_MAX});
     ASSERT_NE(longest.text(), nullptr) << "could not map 2 GiB of text";
     ASSERT_EQ(strnlen(longest.text(), std::size_t{INT32_MAX} + 1), std::size_t{INT32_MAX});

@@ -1,5 +1,6 @@
 // After registerFont / registerFontA the face is really there: enumerated,
-// and chosen by GDI to draw text, whatever characters its path holds.
+// and chosen by GDI to draw text, whatever characters its path holds, and
+// every face of a collection.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -61,6 +62,28 @@ TEST_P(RegisterFontFace, IsDrawnOnlyWhileRegistered) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Functions, RegisterFontFace, testing::ValuesIn(lifecycleCases), caseName<FaceCase>);
+
+// A collection adds two fonts, and AddFontResourceW answers 2: the result
+// is still 1, both faces are there, and one removal withdraws both.
+TEST(RegisterFontCollection, GivesOneAndUnregisteringWithdrawsBothFaces) {
+    const std::wstring path = testFontPath(L"pair.ttc");
+    const std::wstring faces[] = {L"ScriptFonts Test Pair One", L"ScriptFonts Test Pair Two"};
+    FontCleanup cleanup(path);
+    for (const std::wstring& face : faces) ASSERT_FALSE(faceInstalled(face)) << toUtf8(face) << " before the test";
+
+    const ScriptLibrary library;
+    ASSERT_NE(library.module(), nullptr);
+    const CallOutcome added = library.call("registerFont", toUtf8(path));
+    EXPECT_EQ(added.status, statusOk);
+    EXPECT_EQ(added.result, 1) << "registerFont(\"" << toUtf8(path) << "\")";
+    for (const std::wstring& face : faces) EXPECT_TRUE(faceInstalled(face)) << toUtf8(face) << " once registered";
+
+    const CallOutcome removed = library.call("unRegisterFont", toUtf8(path));
+    EXPECT_EQ(removed.status, statusOk);
+    EXPECT_EQ(removed.result, 0);
+    for (const std::wstring& face : faces) EXPECT_FALSE(faceInstalled(face)) << toUtf8(face) << " once unregistered";
+    EXPECT_EQ(cleanup.removeAll(), 0) << "additions of " << toUtf8(path) << " left after unRegisterFont";
+}
 
 // The path is UTF-8 at the boundary; any decoding but UTF-8's names another file.
 struct PathCase {
