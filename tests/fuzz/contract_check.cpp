@@ -173,7 +173,9 @@ private:
             report << " " << shown(std::u16string(process.name->exeFile)) << "=" << process.id;
         }
         report << "\n  windows:";
-        for (const fake::Window& window : input_.windows) report << " " << shown(window.handle) << "->" << window.owner;
+        for (const fake::Window& window : input_.windows) {
+            report << " " << shown(window.handle) << "->" << window.owner << (window.sendFails ? " (send fails)" : "");
+        }
         report << "\n  faces:";
         for (const std::u16string& face : fake::options().faceNames) report << " " << shown(face);
         report << "\n";
