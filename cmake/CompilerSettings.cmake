@@ -39,6 +39,10 @@ function(scriptfonts_windows_binary target)
     if(MINGW)
         target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
                             -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
+                            # Vista's version in the header: the oldest Windows with what the
+                            # images import (GetTickCount64, msvcrt's wcscpy_s).
+                            -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0
+                            -Wl,--major-os-version,6 -Wl,--minor-os-version,0
                             # What ships carries no debug sections (the static runtime brings some).
                             $<$<CONFIG:Release,MinSizeRel>:-s>)
     elseif(MSVC)

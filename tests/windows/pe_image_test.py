@@ -313,6 +313,18 @@ def loader_mitigations_on(image):
     return [f"DllCharacteristics {value:#06x} lacks {', '.join(missing)}"] if missing else []
 
 
+OLDEST_WINDOWS = (6, 0)  # Vista
+
+
+@check
+def header_names_the_oldest_windows_that_loads_it(image):
+    # Older systems lack what the images import; the panel guide says Vista and later.
+    found = {field: re.search(rf"^{field}\s+(\d+)", image.private_headers, re.MULTILINE)
+             for field in ("MajorSubsystemVersion", "MinorSubsystemVersion")}
+    version = tuple(int(match.group(1)) if match else None for match in found.values())
+    return [] if version == OLDEST_WINDOWS else [f"subsystem version {version}, expected {OLDEST_WINDOWS}"]
+
+
 @check
 def relocatable_so_aslr_takes_effect(image):
     # DYNAMIC_BASE is only a request: without base relocations the loader
