@@ -25,6 +25,9 @@ function(scriptfonts_compiler_settings target)
         # size through libssp's __*_chk routines. It only acts when optimizing, and
         # a toolchain's own setting is replaced rather than redefined.
         target_compile_options(${target} PRIVATE -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
+        # Paths the compiler writes (__FILE__, debug information) do not depend on
+        # where the tree was checked out.
+        target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
     endif()
     if(SCRIPTFONTS_SANITIZE AND NOT MSVC)
         target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all
@@ -45,6 +48,11 @@ function(scriptfonts_windows_binary target)
                             -Wl,--major-os-version,6 -Wl,--minor-os-version,0
                             # What ships carries no debug sections (the static runtime brings some).
                             $<$<CONFIG:Release,MinSizeRel>:-s>)
+        # GNU ld stamps the PE header and export table with SOURCE_DATE_EPOCH
+        # when it is set, else with the link time; relinked when the epoch changes.
+        set_target_properties(${target} PROPERTIES
+            CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${SCRIPTFONTS_SOURCE_DATE_EPOCH}"
+            LINK_DEPENDS ${SCRIPTFONTS_SOURCE_DATE_EPOCH_FILE})
     elseif(MSVC)
         target_compile_options(${target} PRIVATE /GS /guard:cf)
         target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT /GUARD:CF)

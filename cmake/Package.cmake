@@ -4,6 +4,7 @@
 #   scriptfonts.dll  scriptfonts-run.exe  include/scriptfonts.h  README.md  CHANGELOG.md  LICENSE
 #   samples/activate-fonts.jsx  samples/fonts/lantern.ttf  samples/fonts/harbor.ttf
 # README.md there is docs/panel-guide.md, the guide for panel authors.
+# SHA256SUMS there lists every other file; SHA256SUMS beside the zip names it.
 # tests/windows/package_test.py checks the archive against this list.
 
 # Only a Release-type build ships: it carries no debug information.
@@ -23,6 +24,9 @@ install(CODE "
         COMMAND_ERROR_IS_FATAL ANY)
 ")
 
+# Not the builder's umask: staged folders are made with these.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # The files as linked; the engine loads the DLL at run time, so no import library.
 install(PROGRAMS $<TARGET_FILE:scriptfonts> $<TARGET_FILE:scriptfonts-run> DESTINATION .)
 install(FILES include/scriptfonts.h DESTINATION include)
@@ -30,6 +34,19 @@ install(FILES docs/panel-guide.md DESTINATION . RENAME README.md)
 install(FILES CHANGELOG.md LICENSE DESTINATION .)
 install(FILES samples/activate-fonts.jsx DESTINATION samples)
 install(FILES samples/fonts/lantern.ttf samples/fonts/harbor.ttf DESTINATION samples/fonts)
+
+# Signing with Authenticode, when a certificate is named here or in the
+# environment variable of the same name (so a CI secret needs no edit). The
+# password stays in its file: never on a command line, in the cache or a log.
+set(SCRIPTFONTS_SIGN_PKCS12 "$ENV{SCRIPTFONTS_SIGN_PKCS12}" CACHE FILEPATH
+    "PKCS#12 file (.pfx, .p12) to sign scriptfonts.dll and scriptfonts-run.exe with when packaging; empty: no signing")
+set(SCRIPTFONTS_SIGN_PASSWORD_FILE "$ENV{SCRIPTFONTS_SIGN_PASSWORD_FILE}" CACHE FILEPATH
+    "File holding the password of SCRIPTFONTS_SIGN_PKCS12")
+set(SCRIPTFONTS_SIGN_TIMESTAMP_URL "$ENV{SCRIPTFONTS_SIGN_TIMESTAMP_URL}" CACHE STRING
+    "RFC 3161 time-stamping server for the signatures; empty: none")
+if(SCRIPTFONTS_SIGN_PKCS12)
+    find_program(SCRIPTFONTS_OSSLSIGNCODE osslsigncode)
+endif()
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME scriptfonts)
@@ -42,6 +59,17 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/docs/panel-guide.md)
 set(CPACK_VERBATIM_VARIABLES ON)
+# After staging: sign, then list the checksums inside. After zipping: make the
+# zip again in a fixed form, and its checksum beside it.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/sign-and-list.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/fix-zip.cmake)
+set(CPACK_SCRIPTFONTS_SIGN_PKCS12 "${SCRIPTFONTS_SIGN_PKCS12}")
+set(CPACK_SCRIPTFONTS_SIGN_PASSWORD_FILE "${SCRIPTFONTS_SIGN_PASSWORD_FILE}")
+set(CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL "${SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
+set(CPACK_SCRIPTFONTS_OSSLSIGNCODE "${SCRIPTFONTS_OSSLSIGNCODE}")
+set(CPACK_SCRIPTFONTS_PYTHON3 "${SCRIPTFONTS_PYTHON3}")
+set(CPACK_SCRIPTFONTS_SOURCE_DATE_EPOCH "${SCRIPTFONTS_SOURCE_DATE_EPOCH}")
 # Named before include(CPack), which leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.
 set(SCRIPTFONTS_PACKAGE_ARCHIVE ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip)
+set(CPACK_SCRIPTFONTS_ARCHIVE ${SCRIPTFONTS_PACKAGE_ARCHIVE})
 include(CPack)

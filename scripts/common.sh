@@ -5,11 +5,14 @@ scriptfonts_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Cross compiler and Wine for the DLL and its tests; clang with its sanitizer
 # and fuzzer runtimes, GoogleTest and Google Benchmark for the native build;
-# fontTools for scripts/make-fonts.py.
+# fontTools for scripts/make-fonts.py; git, which gives a build its time; for
+# the release checks, the reproducible-builds tools (and what they use to vary
+# the build and to read zips), osslsigncode and OpenSSL.
 scriptfonts_packages=(
     cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
-    python3 python3-fonttools
+    python3 python3-fonttools git
+    reprotest diffoscope-minimal disorderfs faketime locales unzip osslsigncode openssl
 )
 
 # Installs whichever packages are missing; with all of them there it only looks.

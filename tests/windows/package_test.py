@@ -4,9 +4,12 @@
 The archive must hold exactly the files below under one top-level directory
 named after it, the DLL and scriptfonts-run.exe byte for byte as just built
 (both without debug information), and the other files as they are in the
-source tree. Every relative link in the shipped markdown must lead to a file
-(and heading) inside the package. An archive older than the build or holding
-other bytes fails: it is not what would ship from this build.
+source tree (a signed program may differ from the build by its signature
+alone). SHA256SUMS inside must list every other file with its checksum, and
+SHA256SUMS beside the archive must name the archive. Every relative link in
+the shipped markdown must lead to a file (and heading) inside the package. An
+archive older than the build or holding other bytes fails: it is not what
+would ship from this build.
 
 No archive at all is a skip (exit status 77) for someone who only built and
 tested, and a failure with --require or SCRIPTFONTS_REQUIRE_PACKAGE=1 in the
@@ -17,9 +20,11 @@ Exit status 0 when the package is right, 77 when there is none to check, 1 other
 """
 import argparse
 import datetime
+import hashlib
 import os
 import posixpath
 import re
+import struct
 import sys
 import tempfile
 import zipfile
@@ -39,8 +44,10 @@ EXPECTED_FILES = {
     "samples/activate-fonts.jsx": "samples/activate-fonts.jsx",
     "samples/fonts/lantern.ttf": "samples/fonts/lantern.ttf",
     "samples/fonts/harbor.ttf": "samples/fonts/harbor.ttf",
+    "SHA256SUMS": "sums",  # made when packaging
 }
 BINARIES = ("dll", "exe")
+SUMS = "SHA256SUMS"
 SKIPPED = 77  # ctest's SKIP_RETURN_CODE for this test
 
 # [text](target) and [text]: target; the target up to white space or ")".
@@ -51,6 +58,38 @@ EXTERNAL = re.compile(r"^[a-zA-Z][a-zA-Z0-9+.-]*:")  # https:, mailto: ...
 def read(path):
     with open(path, "rb") as file:
         return file.read()
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def as_linked(image):
+    """A PE image without what Authenticode signing changes: the signer appends
+    the certificate table (padded), points data directory 4 at it and
+    recomputes the header checksum. Applied to both sides of a comparison."""
+    optional = struct.unpack_from("<I", image, 0x3C)[0] + 24
+    checksum, certificates = optional + 64, optional + 112 + 8 * 4
+    table = struct.unpack_from("<I", image, certificates)[0]
+    image = bytearray(image[:table] if table else image)
+    image[checksum:checksum + 4] = bytes(4)
+    image[certificates:certificates + 8] = bytes(8)
+    return bytes(image).rstrip(b"\0")
+
+
+def checksum_problems(files, archive_path):
+    """files: path inside the package -> its bytes."""
+    problems = []
+    listed = "".join(f"{sha256(data)}  {name}\n" for name, data in sorted(files.items()) if name != SUMS)
+    if files.get(SUMS, b"").decode("utf-8", "replace") != listed:
+        problems.append(f"{SUMS} in the archive is not the sha256sum list of the other files:\n"
+                        f"{files.get(SUMS, b'').decode('utf-8', 'replace')}expected:\n{listed}")
+    beside = os.path.join(os.path.dirname(os.path.abspath(archive_path)), SUMS)
+    expected = f"{sha256(read(archive_path))}  {os.path.basename(archive_path)}\n"
+    found = read(beside).decode("utf-8", "replace") if os.path.isfile(beside) else "(no file)"
+    if found != expected:
+        problems.append(f"{beside} holds {found!r}, expected {expected!r}")
+    return problems
 
 
 def stamp(seconds):
@@ -174,14 +213,15 @@ def main():
         markdown = {name: archive.read(f"{top}/{name}").decode("utf-8") for name in EXPECTED_FILES
                     if name.endswith(".md") and f"{top}/{name}" in names}
         problems += dead_link_problems(markdown)
+        files = {name: archive.read(f"{top}/{name}") for name in EXPECTED_FILES if f"{top}/{name}" in names}
+        problems += checksum_problems(files, args.archive)
         for name, origin in EXPECTED_FILES.items():
-            entry = f"{top}/{name}"
-            if entry not in names:
+            if name not in files or origin == "sums":
                 continue  # reported above
-            data = archive.read(entry)
+            data = files[name]
             source = built[origin] if origin in BINARIES else os.path.join(args.source_dir, origin)
             expected = read(source)
-            if data != expected:
+            if (as_linked(data) != as_linked(expected)) if origin in BINARIES else (data != expected):
                 problems.append(f"{name} in the archive ({len(data)} bytes) differs from {source} "
                                 f"({len(expected)} bytes): stale; {rebuild}")
             elif origin in BINARIES:
