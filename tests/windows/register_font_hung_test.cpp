@@ -2,7 +2,8 @@
 // the script's call must come back, with the font added and the host's
 // responsive window told, whichever of the two windows EnumWindows meets first;
 // once that thread counts as hung a further call does not wait for it; and the
-// hung window hears of the font when its thread pumps again.
+// hung window hears of the font when its thread pumps again. registerFonts and
+// unRegisterFont post to every top-level window, the hung one too: no waiting.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -42,15 +43,23 @@ bool answersWithin(HWND window, UINT timeoutMs) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &reply) != 0;
 }
 
-struct WindowOrderCase {
+struct HungHostCase {
     const char* name;
+    const char* function;
     HWND responsivePlace;            // where the responsive window goes in the Z order
     std::vector<int> expectedOrder;  // the host's window indices in EnumWindows order
+    bool sendsToHost;                // else it posts to all top-level windows and may wait for none
+    std::int32_t result;
+    bool removes;  // each call withdraws one of two additions made beforehand
 };
 
-const WindowOrderCase windowOrders[] = {
-    {"ResponsiveWindowFirst", HWND_TOP, {stand_in::responsiveWindow, stand_in::secondWindow}},
-    {"HungWindowFirst", HWND_BOTTOM, {stand_in::secondWindow, stand_in::responsiveWindow}},
+const std::vector<int> responsiveFirst{stand_in::responsiveWindow, stand_in::secondWindow};
+const std::vector<int> hungFirst{stand_in::secondWindow, stand_in::responsiveWindow};
+const HungHostCase hungHostCases[] = {
+    {"RegisterFontResponsiveWindowFirst", "registerFont", HWND_TOP, responsiveFirst, true, 1, false},
+    {"RegisterFontHungWindowFirst", "registerFont", HWND_BOTTOM, hungFirst, true, 1, false},
+    {"RegisterFontsResponsiveWindowFirst", "registerFonts", HWND_TOP, responsiveFirst, false, 1, false},
+    {"UnRegisterFontHungWindowFirst", "unRegisterFont", HWND_BOTTOM, hungFirst, false, 0, true},
 };
 
 // EnumWindows goes through top-level windows in Z order.
@@ -71,10 +80,10 @@ std::vector<int> enumerationOrder(const StandInHost& host) {
     return search.order;
 }
 
-class RegisterFontHungHost : public testing::TestWithParam<WindowOrderCase> {};
+class HungHost : public testing::TestWithParam<HungHostCase> {};
 
-TEST_P(RegisterFontHungHost, ReturnsWithinTheBoundAndTheHungWindowHearsOnceItPumps) {
-    const WindowOrderCase& order = GetParam();
+TEST_P(HungHost, ReturnsWithinTheBoundAndTheHungWindowHearsOnceItPumps) {
+    const HungHostCase& test = GetParam();
     ASSERT_TRUE(processIdsNamed(L"Photoshop.exe").empty()) << "Photoshop.exe is already running";
     StandInHost host(L"Photoshop.exe", HostWindows::secondHung);
     ASSERT_TRUE(host.running());
@@ -82,63 +91,69 @@ TEST_P(RegisterFontHungHost, ReturnsWithinTheBoundAndTheHungWindowHearsOnceItPum
     ASSERT_TRUE(answersWithin(responsive, answerTimeoutMs)) << "the responsive window does not answer";
     ASSERT_FALSE(answersWithin(host.window(stand_in::secondWindow), silenceTimeoutMs)) << "the hung window answers";
     // Only the responsive window is moved: moving the hung one would wait for its thread.
-    ASSERT_TRUE(SetWindowPos(responsive, order.responsivePlace, 0, 0, 0, 0,
+    ASSERT_TRUE(SetWindowPos(responsive, test.responsivePlace, 0, 0, 0, 0,
                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER))
         << "SetWindowPos failed, error " << GetLastError();
-    ASSERT_EQ(enumerationOrder(host), order.expectedOrder) << "host window indices in EnumWindows order";
+    ASSERT_EQ(enumerationOrder(host), test.expectedOrder) << "host window indices in EnumWindows order";
 
     const ScriptLibrary library;
     ASSERT_NE(library.module(), nullptr);
     const std::wstring path = testFontPath(L"delta.ttf");
     FontCleanup cleanup(path);
+    for (int i = 0; test.removes && i < 2; ++i) {
+        ASSERT_NE(AddFontResourceW(path.c_str()), 0) << "AddFontResourceW failed, error " << GetLastError();
+    }
+    // Only a send waits for the hung window, and only until it counts as hung.
+    const Milliseconds firstCallBound = test.sendsToHost ? callBound : hungCallBound;
     // On a thread of its own, so an unbounded wait fails this test instead of hanging it.
     const auto timedCall = [&] {
         return std::async(std::launch::async, [&] {
             const Clock::time_point start = Clock::now();
-            const CallOutcome outcome = library.call("registerFont", toUtf8(path));
+            const CallOutcome outcome = library.call(test.function, toUtf8(path));
             return TimedOutcome{outcome, std::chrono::duration_cast<Milliseconds>(Clock::now() - start)};
         });
     };
     std::vector<TimedOutcome> timed;
     for (int i = 0; i < 2 && host.running(); ++i) {
         std::future<TimedOutcome> call = timedCall();
-        if (call.wait_for(3 * callBound) != std::future_status::ready) {
-            ADD_FAILURE() << "registerFont still blocked after " << (3 * callBound).count() << " ms";
+        if (call.wait_for(3 * firstCallBound) != std::future_status::ready) {
+            ADD_FAILURE() << test.function << " still blocked after " << (3 * firstCallBound).count() << " ms";
             host.stop();  // a window that is gone releases any sender
         }
         timed.push_back(call.get());
     }
     ASSERT_EQ(timed.size(), 2u);
 
-    for (const TimedOutcome& call : timed) {
-        EXPECT_EQ(call.outcome.status, statusOk);
-        EXPECT_EQ(call.outcome.result, 1);
+    const Milliseconds bounds[] = {firstCallBound, hungCallBound};  // the second call finds the window hung
+    for (std::size_t i = 0; i < timed.size(); ++i) {
+        EXPECT_EQ(timed[i].outcome.status, statusOk);
+        EXPECT_EQ(timed[i].outcome.result, test.result);
+        EXPECT_LT(timed[i].elapsed.count(), bounds[i].count())
+            << test.function << " call " << i + 1 << " took " << timed[i].elapsed.count() << " ms";
     }
-    EXPECT_LT(timed[0].elapsed.count(), callBound.count()) << "registerFont took " << timed[0].elapsed.count() << " ms";
-    EXPECT_LT(timed[1].elapsed.count(), hungCallBound.count())
-        << "registerFont took " << timed[1].elapsed.count() << " ms with the window already counted as hung";
-    // The responsive window is told, and waited for, by each call; the hung
-    // one never handles the message while the calls last.
-    EXPECT_EQ(host.sentFontChanges(), (FontChangeCounts{2, 0}))
+    // A sending call waits for the responsive window each time, a posting one for
+    // none; the hung one never handles the message while the calls last.
+    EXPECT_EQ(host.sentFontChanges(), (test.sendsToHost ? FontChangeCounts{2, 0} : FontChangeCounts{0, 0}))
         << "WM_FONTCHANGE sent per window (responsive, hung) after " << timed[0].elapsed.count() << " and "
         << timed[1].elapsed.count() << " ms";
-    EXPECT_EQ(host.fontChanges(), (FontChangeCounts{2, 0}))
-        << "WM_FONTCHANGE handled per window (responsive, hung) after " << timed[0].elapsed.count() << " and "
+    EXPECT_EQ(host.fontChanges()[stand_in::secondWindow], 0)
+        << "WM_FONTCHANGE handled by the hung window after " << timed[0].elapsed.count() << " and "
         << timed[1].elapsed.count() << " ms";
 
     // Recovered, the hung window handles what was posted to it.
     ASSERT_TRUE(host.resume()) << "SetEvent failed, error " << GetLastError();
     const Clock::time_point recoveryEnd = Clock::now() + recoveryBound;
-    while (host.fontChanges()[stand_in::secondWindow] == 0 && Clock::now() < recoveryEnd) {
+    while ((host.fontChanges()[stand_in::secondWindow] == 0 || host.fontChanges()[stand_in::responsiveWindow] < 2) &&
+           Clock::now() < recoveryEnd) {
         Sleep(static_cast<DWORD>(pollInterval.count()));
     }
     EXPECT_GE(host.fontChanges()[stand_in::secondWindow], 1) << "the recovered window never heard of the font";
     EXPECT_EQ(host.fontChanges()[stand_in::responsiveWindow], 2)
-        << "the responsive window was told more than once a call";
-    EXPECT_EQ(cleanup.removeAll(), 2);
+        << "WM_FONTCHANGE handled by the responsive window, one a call";
+    EXPECT_EQ(cleanup.removeAll(), test.removes ? 0 : 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, RegisterFontHungHost, testing::ValuesIn(windowOrders), caseName<WindowOrderCase>);
+INSTANTIATE_TEST_SUITE_P(Calls, HungHost, testing::ValuesIn(hungHostCases), caseName<HungHostCase>);
 
 }  // namespace
 }  // namespace scriptfonts::test

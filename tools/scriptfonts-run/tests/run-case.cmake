@@ -145,13 +145,36 @@ elseif(CASE STREQUAL "escaped-arguments")
     set(exitStatus 0)
     set(output "findFontByName(\"q\\\"\\nt\\t\\\\z\\x01\") -> status 0, result 0\n")
 elseif(CASE STREQUAL "argument-file-exact-bytes")
-    # Bytes that are not UTF-8 reach the call unchanged (and are printed escaped).
-    string(ASCII 255 invalidByte)
-    file(WRITE "${WORK_DIR}/argument" "a${invalidByte}b é")
+    # Bytes that are not well-formed UTF-8 reach the call unchanged, and each
+    # byte of such a sequence (marked x) is printed as \xNN; the well-formed
+    # characters between, most at an edge of the ranges, print as themselves.
+    set(argument "a")
+    set(printed "a")
+    foreach(byte
+            xff 62 20 c3 a9                        # a byte UTF-8 never uses, then "b é"
+            c2 80 xc0 xaf xc1 xbf                  # overlong two-byte forms, after U+0080
+            e0 a0 80 xe0 x9f xbf                   # overlong three-byte form, after U+0800
+            f0 90 80 80 xf0 x8f xbf xbf            # overlong four-byte form, after U+10000
+            ed 9f bf xed xa0 x80                   # a surrogate, after U+D7FF
+            f4 8f bf bf xf4 x90 x80 x80            # past U+10FFFF, after it
+            ef bf bf xf5 x80 x80 x80               # a lead byte past F4, after U+FFFF
+            c3 a9 x80 xbf                          # lone continuation bytes
+            e2 82 ac xe2 x82 21 xf0 x9f x98 c3 a9  # cut short by the next character ("!", "é")
+            f0 9f 98 80 xf0 x9f x98)               # cut short by the end of the text
+        string(REGEX REPLACE "^x" "" hex "${byte}")
+        math(EXPR code "0x${hex}")
+        string(ASCII ${code} raw)
+        string(APPEND argument "${raw}")
+        if(byte MATCHES "^x")
+            set(raw "\\${byte}")
+        endif()
+        string(APPEND printed "${raw}")
+    endforeach()
+    file(WRITE "${WORK_DIR}/argument" "${argument}")
     program_path(argumentFile "${WORK_DIR}/argument")
     set(arguments findFontByName "@${argumentFile}")
     set(exitStatus 0)
-    set(output "findFontByName(\"a\\xffb é\") -> status 0, result 0\n")
+    set(output "findFontByName(\"${printed}\") -> status 0, result 0\n")
 elseif(CASE STREQUAL "argument-file-long-list")
     # About 100 KB, three times what a command line can carry.
     set(list "")
