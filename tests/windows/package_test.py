@@ -4,12 +4,11 @@
 The archive must hold exactly the files below under one top-level directory
 named after it, the DLL and scriptfonts-run.exe byte for byte as just built
 (both without debug information), and the other files as they are in the
-source tree (a signed program may differ from the build by its signature
-alone). SHA256SUMS inside must list every other file with its checksum, and
-SHA256SUMS beside the archive must name the archive. Every relative link in
-the shipped markdown must lead to a file (and heading) inside the package. An
-archive older than the build or holding other bytes fails: it is not what
-would ship from this build.
+source tree (a signed program by its signature alone), SHA256SUMS inside
+listing every other file and SHA256SUMS beside naming the archive. Every
+relative link in the shipped markdown must lead to a file (and heading) inside
+the package. An archive older than the build or holding other bytes fails: it
+is not what would ship from this build.
 
 No archive at all is a skip (exit status 77) for someone who only built and
 tested, and a failure with --require or SCRIPTFONTS_REQUIRE_PACKAGE=1 in the
@@ -65,31 +64,24 @@ def sha256(data):
 
 
 def as_linked(image):
-    """A PE image without what Authenticode signing changes: the signer appends
-    the certificate table (padded), points data directory 4 at it and
-    recomputes the header checksum. Applied to both sides of a comparison."""
+    """The image without what Authenticode signing changes: the certificate table
+    appended (padded) and pointed at by data directory 4, and the checksum."""
     optional = struct.unpack_from("<I", image, 0x3C)[0] + 24
     checksum, certificates = optional + 64, optional + 112 + 8 * 4
-    table = struct.unpack_from("<I", image, certificates)[0]
-    image = bytearray(image[:table] if table else image)
-    image[checksum:checksum + 4] = bytes(4)
-    image[certificates:certificates + 8] = bytes(8)
+    image = bytearray(image[:struct.unpack_from("<I", image, certificates)[0] or len(image)])
+    image[checksum:checksum + 4], image[certificates:certificates + 8] = bytes(4), bytes(8)
     return bytes(image).rstrip(b"\0")
 
 
-def checksum_problems(files, archive_path):
-    """files: path inside the package -> its bytes."""
-    problems = []
-    listed = "".join(f"{sha256(data)}  {name}\n" for name, data in sorted(files.items()) if name != SUMS)
-    if files.get(SUMS, b"").decode("utf-8", "replace") != listed:
-        problems.append(f"{SUMS} in the archive is not the sha256sum list of the other files:\n"
-                        f"{files.get(SUMS, b'').decode('utf-8', 'replace')}expected:\n{listed}")
-    beside = os.path.join(os.path.dirname(os.path.abspath(archive_path)), SUMS)
-    expected = f"{sha256(read(archive_path))}  {os.path.basename(archive_path)}\n"
-    found = read(beside).decode("utf-8", "replace") if os.path.isfile(beside) else "(no file)"
-    if found != expected:
-        problems.append(f"{beside} holds {found!r}, expected {expected!r}")
-    return problems
+def checksum_problems(files, archive):
+    """files: path inside the package -> its bytes; sha256sum's format inside and beside."""
+    inside = "".join(f"{sha256(data)}  {name}\n" for name, data in sorted(files.items()) if name != SUMS)
+    beside = os.path.join(os.path.dirname(os.path.abspath(archive)), SUMS)
+    expected = {SUMS: (inside, files.get(SUMS, b"")),
+                beside: (f"{sha256(read(archive))}  {os.path.basename(archive)}\n",
+                         read(beside) if os.path.isfile(beside) else b"(no file)")}
+    return [f"{name} holds {found.decode('utf-8', 'replace')!r}, expected {text!r}"
+            for name, (text, found) in expected.items() if found.decode("utf-8", "replace") != text]
 
 
 def stamp(seconds):

@@ -18,7 +18,7 @@ std::string systemMessage(unsigned long error, const std::string& subject);
 std::string readFileBytes(const std::wstring& path);
 
 // Text as one printable line: in double quotes, with quotes, backslashes,
-// control characters and bytes that are not UTF-8 escaped (\", \\, \n, \xff).
+// control characters and bytes that are not well-formed UTF-8 escaped (\", \\, \n, \xff).
 std::string quoted(std::string_view bytes);
 
 // The full path of a file in the directory this program was started from.
