@@ -5,8 +5,7 @@
 # A failure stops the package with one line (the leading space keeps CMake
 # from wrapping it).
 set(staged "${CPACK_TEMPORARY_DIRECTORY}")
-get_filename_component(archive_directory "${CPACK_SCRIPTFONTS_ARCHIVE}" DIRECTORY)
-file(REMOVE "${CPACK_SCRIPTFONTS_ARCHIVE}" "${archive_directory}/SHA256SUMS" "${staged}.zip")
+file(REMOVE "${CPACK_SCRIPTFONTS_ARCHIVE}" "${CPACK_SCRIPTFONTS_ARCHIVE_SUMS}" "${staged}.zip")
 
 function(refuse text)
     message(FATAL_ERROR " scriptfonts package not made: ${text}")
@@ -34,11 +33,12 @@ function(sign program)
 endfunction()
 
 if(CPACK_SCRIPTFONTS_SIGN_PKCS12)
+    if(CPACK_SCRIPTFONTS_SIGN_PASSWORD_FILE STREQUAL "")
+        refuse("SCRIPTFONTS_SIGN_PASSWORD_FILE is empty (an empty file is the password of a certificate that has none)")
+    endif()
     foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE)
         set(path "${CPACK_SCRIPTFONTS_${setting}}")
-        if(path STREQUAL "")
-            refuse("SCRIPTFONTS_${setting} is empty (an empty file is the password of a certificate that has none)")
-        elseif(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
+        if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
             refuse("SCRIPTFONTS_${setting} names no file: ${path}")
         endif()
     endforeach()

@@ -202,10 +202,9 @@ def main():
         if corrupt:
             problems.append(f"{corrupt}: CRC mismatch")
         problems += contents_problems(names, top)
-        markdown = {name: archive.read(f"{top}/{name}").decode("utf-8") for name in EXPECTED_FILES
-                    if name.endswith(".md") and f"{top}/{name}" in names}
-        problems += dead_link_problems(markdown)
         files = {name: archive.read(f"{top}/{name}") for name in EXPECTED_FILES if f"{top}/{name}" in names}
+        markdown = {name: data.decode("utf-8") for name, data in files.items() if name.endswith(".md")}
+        problems += dead_link_problems(markdown)
         problems += checksum_problems(files, args.archive)
         for name, origin in EXPECTED_FILES.items():
             if name not in files or origin == "sums":
