@@ -1,8 +1,17 @@
 # Warnings, sanitizers and the settings every Windows binary of the project shares.
 
+# MSVC: one C/C++ runtime for every target of the build, GoogleTest's included,
+# set before the first one: objects built for the static and for the DLL
+# runtime do not link into one image (LNK2038). The static one, so that the DLL
+# and scriptfonts-run need no runtime DLL beside them.
+set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+
 function(scriptfonts_compiler_settings target)
     if(MSVC)
         target_compile_options(${target} PRIVATE /W4 /permissive- /utf-8)
+        # Security cookies and Control Flow Guard checks in every object, core
+        # included; scriptfonts_windows_binary adds the linker's half.
+        target_compile_options(${target} PRIVATE /GS /guard:cf)
         if(SCRIPTFONTS_WERROR)
             target_compile_options(${target} PRIVATE /WX)
         endif()
@@ -54,13 +63,11 @@ function(scriptfonts_windows_binary target)
             CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${SCRIPTFONTS_SOURCE_DATE_EPOCH}"
             LINK_DEPENDS ${SCRIPTFONTS_SOURCE_DATE_EPOCH_FILE})
     elseif(MSVC)
-        target_compile_options(${target} PRIVATE /GS /guard:cf)
         target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT /GUARD:CF)
         if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "AMD64|x86_64")
             # Shadow stacks: a host that enforces them strictly loads only compatible DLLs.
             target_link_options(${target} PRIVATE /CETCOMPAT)
         endif()
-        set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     endif()
 endfunction()
 
