@@ -7,12 +7,15 @@ scriptfonts_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # and fuzzer runtimes, GoogleTest and Google Benchmark for the native build;
 # fontTools for scripts/make-fonts.py; git, which gives a build its time; for
 # the release checks, the reproducible-builds tools (and what they use to vary
-# the build and to read zips), osslsigncode and OpenSSL.
+# the build and to read zips), osslsigncode and OpenSSL. For scripts/test
+# alone: Ninja, for the multi-config build, and LLVM's MSVC-style compiler,
+# linker, resource compiler and librarian, for the MSVC flags check.
 scriptfonts_packages=(
     cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
     python3 python3-fonttools git
     reprotest diffoscope-minimal disorderfs faketime locales unzip osslsigncode openssl
+    ninja-build clang-tools-14 lld llvm
 )
 
 # Installs whichever packages are missing; with all of them there it only looks.
