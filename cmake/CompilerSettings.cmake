@@ -6,6 +6,15 @@
 # and scriptfonts-run need no runtime DLL beside them.
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 
+# The oldest Windows the images are for: Vista, which has everything they
+# import. Its version goes into their headers, and every object is compiled
+# against it (GoogleTest's too), so the headers declare nothing Vista lacks.
+set(scriptfonts_oldest_windows 0x0600)
+if(WIN32)
+    add_compile_definitions(_WIN32_WINNT=${scriptfonts_oldest_windows} WINVER=${scriptfonts_oldest_windows}
+                            NTDDI_VERSION=${scriptfonts_oldest_windows}0000)
+endif()
+
 function(scriptfonts_compiler_settings target)
     if(MSVC)
         target_compile_options(${target} PRIVATE /W4 /permissive- /utf-8)
@@ -22,7 +31,7 @@ function(scriptfonts_compiler_settings target)
         endif()
     endif()
     if(WIN32)
-        target_compile_definitions(${target} PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0601)
+        target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
     endif()
     if(MINGW)
         # Stack canaries in every function with a local array or an address-taken
@@ -49,12 +58,13 @@ endfunction()
 # no runtime DLLs of the toolchain, and the system's exploit mitigations on.
 function(scriptfonts_windows_binary target)
     if(MINGW)
+        math(EXPR major "${scriptfonts_oldest_windows} >> 8")
+        math(EXPR minor "${scriptfonts_oldest_windows} & 0xff")
         target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
                             -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
-                            # Vista's version in the header: the oldest Windows with what the
-                            # images import (GetTickCount64, msvcrt's wcscpy_s).
-                            -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0
-                            -Wl,--major-os-version,6 -Wl,--minor-os-version,0
+                            # The oldest Windows that loads them (GetTickCount64, msvcrt's wcscpy_s).
+                            -Wl,--major-subsystem-version,${major} -Wl,--minor-subsystem-version,${minor}
+                            -Wl,--major-os-version,${major} -Wl,--minor-os-version,${minor}
                             # What ships carries no debug sections (the static runtime brings some).
                             $<$<CONFIG:Release,MinSizeRel>:-s>)
         # GNU ld stamps the PE header and export table with SOURCE_DATE_EPOCH

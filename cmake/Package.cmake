@@ -37,6 +37,8 @@ install(FILES samples/fonts/lantern.ttf samples/fonts/harbor.ttf DESTINATION sam
 
 # Signing with Authenticode, when a certificate is named here or in the
 # environment variable of the same name (so a CI secret needs no edit). The
+# cache takes the environment's value when it is first made; a value in the
+# environment when packaging wins over it (cmake/package/start.cmake). The
 # password stays in its file: never on a command line, in the cache or a log.
 set(SCRIPTFONTS_SIGN_PKCS12 "$ENV{SCRIPTFONTS_SIGN_PKCS12}" CACHE FILEPATH
     "PKCS#12 file (.pfx, .p12) to sign scriptfonts.dll and scriptfonts-run.exe with when packaging; empty: no signing")
@@ -44,9 +46,8 @@ set(SCRIPTFONTS_SIGN_PASSWORD_FILE "$ENV{SCRIPTFONTS_SIGN_PASSWORD_FILE}" CACHE 
     "File holding the password of SCRIPTFONTS_SIGN_PKCS12")
 set(SCRIPTFONTS_SIGN_TIMESTAMP_URL "$ENV{SCRIPTFONTS_SIGN_TIMESTAMP_URL}" CACHE STRING
     "RFC 3161 time-stamping server for the signatures; empty: none")
-if(SCRIPTFONTS_SIGN_PKCS12)
-    find_program(SCRIPTFONTS_OSSLSIGNCODE osslsigncode)
-endif()
+# Looked for even when nothing is named yet: the environment may name a certificate at package time.
+find_program(SCRIPTFONTS_OSSLSIGNCODE osslsigncode)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME scriptfonts)
@@ -59,8 +60,11 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/docs/panel-guide.md)
 set(CPACK_VERBATIM_VARIABLES ON)
+# Before anything else, the build of the programs included: remove an earlier
+# run's package, and take the signing settings the environment gives now.
 # After staging: sign, then list the checksums inside. After zipping: make the
 # zip again in a fixed form, and its checksum beside it.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package/start.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/sign-and-list.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/fix-zip.cmake)
 # What they need, under CPACK_ names: only those reach cpack.

@@ -1,21 +1,29 @@
 # Run by cpack once the package's files are staged, before it zips them.
-# First the zip and checksums of an earlier run go, so that whatever fails
-# below leaves no package behind; then the programs are signed when a
-# certificate is given, and SHA256SUMS lists every other staged file.
-# A failure stops the package with one line (the leading space keeps CMake
-# from wrapping it).
+# The programs are signed when a certificate is given, and SHA256SUMS lists
+# every other staged file. Every run says in one line whether the programs
+# were signed, and by whom; a failure stops the package with one line (the
+# leading space keeps CMake from wrapping it). cmake/package/start.cmake has
+# removed an earlier package and taken the environment's settings.
 set(staged "${CPACK_TEMPORARY_DIRECTORY}")
-file(REMOVE "${CPACK_SCRIPTFONTS_ARCHIVE}" "${CPACK_SCRIPTFONTS_ARCHIVE_SUMS}" "${staged}.zip")
+file(REMOVE "${staged}.zip")
+set(password_file "${CPACK_SCRIPTFONTS_SIGN_PASSWORD_FILE}")
 
 function(refuse text)
     message(FATAL_ERROR " scriptfonts package not made: ${text}")
 endfunction()
 
 # Authenticode with a SHA-256 digest and the product's name as description,
-# through osslsigncode. The password goes by file, so no command line shows it.
+# through osslsigncode. The password goes by file, so no command line shows
+# it; an empty file is given as no password, since osslsigncode cannot read
+# one. osslsigncode names the password file in some complaints: the setting's
+# name stands in for its value, which may be a password put there by mistake.
 function(sign program)
     set(command "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" sign -pkcs12 "${CPACK_SCRIPTFONTS_SIGN_PKCS12}"
-        -readpass "${CPACK_SCRIPTFONTS_SIGN_PASSWORD_FILE}" -h sha256 -n "${CPACK_PACKAGE_NAME}")
+        -h sha256 -n "${CPACK_PACKAGE_NAME}")
+    file(SIZE "${password_file}" password_size)
+    if(password_size GREATER 0)
+        list(APPEND command -readpass "${password_file}")
+    endif()
     if(CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL)
         list(APPEND command -ts "${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
     endif()
@@ -25,28 +33,49 @@ function(sign program)
                     RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE errors)
     if(failed OR NOT EXISTS "${unsigned}.signed")
         file(REMOVE "${unsigned}.signed")
+        string(REPLACE "${password_file}" "SCRIPTFONTS_SIGN_PASSWORD_FILE" errors "${errors}\n${output}")
         # osslsigncode's first complaint, before OpenSSL's error stack.
-        string(REGEX MATCH "[^\n]+" reason "${errors}\n${output}")
+        string(REGEX MATCH "[^\n]+" reason "${errors}")
         refuse("signing ${program} failed: ${reason}")
     endif()
     file(RENAME "${unsigned}.signed" "${unsigned}")
 endfunction()
 
-if(CPACK_SCRIPTFONTS_SIGN_PKCS12)
-    if(CPACK_SCRIPTFONTS_SIGN_PASSWORD_FILE STREQUAL "")
-        refuse("SCRIPTFONTS_SIGN_PASSWORD_FILE is empty (an empty file is the password of a certificate that has none)")
+# The subject of the certificate that signed a program, as osslsigncode's
+# verification reports it (which fails, but still names the signer, when
+# the certificate authority is not one this machine trusts).
+function(signer_of program out)
+    execute_process(COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" verify -in "${staged}/${program}"
+                    OUTPUT_VARIABLE report ERROR_QUIET TIMEOUT 120)
+    if(report MATCHES "Subject: ([^\n]+)")
+        set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+    else()
+        set(${out} "a certificate whose subject osslsigncode did not report" PARENT_SCOPE)
     endif()
-    foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE)
-        set(path "${CPACK_SCRIPTFONTS_${setting}}")
-        if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
-            refuse("SCRIPTFONTS_${setting} names no file: ${path}")
-        endif()
-    endforeach()
+endfunction()
+
+set(pkcs12 "${CPACK_SCRIPTFONTS_SIGN_PKCS12}")
+if(pkcs12 STREQUAL "")
+    message(STATUS "scriptfonts package not signed: SCRIPTFONTS_SIGN_PKCS12 is set neither in the environment "
+                   "nor in the build's cache")
+else()
+    if(password_file STREQUAL "")
+        refuse("SCRIPTFONTS_SIGN_PASSWORD_FILE is not set (for a certificate without a password, name an empty file)")
+    endif()
+    if(NOT EXISTS "${pkcs12}" OR IS_DIRECTORY "${pkcs12}")
+        refuse("SCRIPTFONTS_SIGN_PKCS12 names no file: ${pkcs12}")
+    endif()
+    if(NOT EXISTS "${password_file}" OR IS_DIRECTORY "${password_file}")
+        refuse("SCRIPTFONTS_SIGN_PASSWORD_FILE names no file")
+    endif()
     if(NOT EXISTS "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}")
         refuse("signing needs osslsigncode, which was not found (SCRIPTFONTS_OSSLSIGNCODE)")
     endif()
     sign(scriptfonts.dll)
     sign(scriptfonts-run.exe)
+    signer_of(scriptfonts.dll signer)
+    message(STATUS "scriptfonts package signed by ${signer} "
+                   "(SCRIPTFONTS_SIGN_PKCS12 from ${CPACK_SCRIPTFONTS_SIGN_PKCS12_ORIGIN}: ${pkcs12})")
 endif()
 
 # CPack's own zip takes its entry times from here.
