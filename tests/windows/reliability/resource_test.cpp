@@ -31,7 +31,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int callsOfEachFunction = 10000;
 // Wine and GDI allocate caches and tables on first use; those are not leaks.
 constexpr int warmUpCycles = 100;
-constexpr std::int64_t privateMemoryBound = 1 << 20;
 constexpr int mismatchesKept = 5;
 
 // Every path of every function. The fonts added in a cycle are withdrawn in it.
@@ -74,6 +73,21 @@ constexpr int measuredCycles() {
     for (int f = 0; f < functionCount; ++f) fewest = std::min(fewest, callsPerCycle(static_cast<Function>(f)));
     return (callsOfEachFunction + fewest - 1) / fewest;
 }
+
+// How far each counter may grow. Windows keeps counters Wine does not (the
+// handle count, GDI and USER objects, private bytes), so these allowances are
+// rules, not measurements, and the first Windows run is judged by them.
+//
+// Handles, GDI and USER objects: every step runs measuredCycles() times (2,500),
+// so an object lost on any path grows its count by at least that. Windows may
+// take a few of its own during the run (a thread-pool worker, a registry key or
+// cache first reached then); a hundredth of the smallest leak allows for them.
+constexpr std::int64_t objectAllowance = measuredCycles() / 100;
+// Private bytes and the commit charge: Windows commits pages and heap segments,
+// not the library's blocks, and decommits freed ones lazily. A page lost per
+// call on one path is 10 MiB; small heap blocks are in_host_test's heap walk's
+// to catch, not this counter's.
+constexpr std::int64_t privateMemoryAllowance = 1 << 20;
 
 // --- the counters ---
 
@@ -156,19 +170,19 @@ struct Counter {
     Reading (*withKnownObject)(Reader read);
     const char* knownObject;
     std::uint64_t knownObjectWeight;  // how far the known object moves the counter, at least
-    std::int64_t growthLimit;         // 0: stays exactly where it was; else grows by less than this
+    std::int64_t allowance;           // grows by at most this; see the rules above
 };
 
 const Counter counters[] = {
-    {"HandleCount", "GetProcessHandleCount", handleCount, withAnEvent, "an event", 1, 0},
+    {"HandleCount", "GetProcessHandleCount", handleCount, withAnEvent, "an event", 1, objectAllowance},
     {"HandlesInSystemList", "NtQuerySystemInformation(SystemExtendedHandleInformation)", handlesInSystemList,
-     withAnEvent, "an event", 1, 0},
-    {"GdiObjects", "GetGuiResources(GR_GDIOBJECTS)", gdiObjects, withAPen, "a pen", 1, 0},
-    {"UserObjects", "GetGuiResources(GR_USEROBJECTS)", userObjects, withAMenu, "a menu", 1, 0},
+     withAnEvent, "an event", 1, objectAllowance},
+    {"GdiObjects", "GetGuiResources(GR_GDIOBJECTS)", gdiObjects, withAPen, "a pen", 1, objectAllowance},
+    {"UserObjects", "GetGuiResources(GR_USEROBJECTS)", userObjects, withAMenu, "a menu", 1, objectAllowance},
     {"PrivateUsage", "GetProcessMemoryInfo PrivateUsage", privateUsage, withAWrittenBlock, "8 MiB written",
-     writtenBlockBytes / 2, privateMemoryBound},
+     writtenBlockBytes / 2, privateMemoryAllowance},
     {"PagefileUsage", "GetProcessMemoryInfo PagefileUsage", pagefileUsage, withAWrittenBlock, "8 MiB written",
-     writtenBlockBytes / 2, privateMemoryBound},
+     writtenBlockBytes / 2, privateMemoryAllowance},
 };
 constexpr int counterCount = static_cast<int>(std::size(counters));
 
@@ -284,12 +298,8 @@ TEST_P(ResourceCounters, StayWhereTheyWereAfterTheRun) {
     std::printf("%s: baseline %llu, after %llu\n", counter.source, static_cast<unsigned long long>(baseline.value),
                 static_cast<unsigned long long>(after.value));
     const std::int64_t growth = static_cast<std::int64_t>(after.value) - static_cast<std::int64_t>(baseline.value);
-    if (counter.growthLimit == 0) {
-        EXPECT_EQ(growth, 0) << counter.source << ": baseline " << baseline.value << ", after " << after.value;
-    } else {
-        EXPECT_LT(growth, counter.growthLimit)
-            << counter.source << ": baseline " << baseline.value << ", after " << after.value;
-    }
+    EXPECT_LE(growth, counter.allowance) << counter.source << ": baseline " << baseline.value << ", after "
+                                         << after.value << " over " << measuredCycles() << " cycles";
 }
 
 INSTANTIATE_TEST_SUITE_P(Counters, ResourceCounters, testing::Range(0, counterCount),
