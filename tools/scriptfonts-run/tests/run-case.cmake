@@ -24,6 +24,7 @@ program_path(harbor "${SAMPLE_FONTS}/harbor.ttf")
 foreach(library refusing incomplete mislisting listless)
     program_path(${library}Library "${TEST_LIBRARIES}/${library}-library.dll")
 endforeach()
+program_path(errorModeLibrary "${TEST_LIBRARIES}/error-mode-library.dll")
 program_path(missingLibrary "${SAMPLE_FONTS}/no-such-directory/scriptfonts.dll")
 if(NOT EMULATOR AND DEFINED ENV{SystemRoot})
     set(systemLibrary "$ENV{SystemRoot}\\System32\\kernel32.dll")
@@ -248,6 +249,13 @@ elseif(CASE STREQUAL "refused-call")
     set(arguments --library "${refusingLibrary}" refuse "a" refuse "b")
     set(exitStatus 1)
     set(output "refuse(\"a\") -> status 20\nrefuse(\"b\") -> status 20\n")
+elseif(CASE STREQUAL "error-boxes-off")
+    # Windows can stop a load on a box that waits for a user (a bad image, a
+    # missing dependency); Wine shows none. This library answers ESGetVersion
+    # with those of the two flags that were set while it loaded.
+    set(arguments --library "${errorModeLibrary}" --list)
+    set(exitStatus 0)
+    set(output "refuse_s, refusePair_ss\nversion 32769\n")  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
 elseif(CASE STREQUAL "sample-fonts-in-one-process")
     # A face registered by one call is found by the next: all calls share one process.
     set(arguments
