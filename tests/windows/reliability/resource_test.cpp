@@ -85,8 +85,8 @@ constexpr int measuredCycles() {
 constexpr std::int64_t objectAllowance = measuredCycles() / 100;
 // Private bytes and the commit charge: Windows commits pages and heap segments,
 // not the library's blocks, and decommits freed ones lazily. A page lost per
-// call on one path is 10 MiB; small heap blocks are in_host_test's heap walk's
-// to catch, not this counter's.
+// call on one path is about 10 MiB; small heap blocks are for in_host_test's
+// heap walk to catch, not this counter.
 constexpr std::int64_t privateMemoryAllowance = 1 << 20;
 
 // --- the counters ---
