@@ -68,6 +68,7 @@ TEST(FontRemoval, FailedRemovalReportsZeroAndBroadcastsNothing) {
     const ScriptLibrary library;
     FontChangeCounter counter;
     const TemporaryDirectory directory;
+    const FontCleanup neverAdded(testFontPath(deltaFont.fileName));  // not by a killed run either
     const struct {
         const char* label;
         std::string path;

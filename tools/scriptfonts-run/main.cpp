@@ -2,6 +2,8 @@
 // from a command line, so the library can be driven without the host.
 //
 //   scriptfonts-run [--library PATH] [--list] [--version] [FUNCTION ARGUMENT]...
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,6 +21,14 @@ constexpr int exitCallFailed = 1;  // some call returned a status other than sta
 constexpr int exitRunError = 2;    // the command line or the library was unusable
 
 constexpr std::int32_t noTag = -1;  // shows whether the library wrote the result record
+
+// A system box would wait for a user who may not be there: a bad image, a
+// missing dependency of the library or a drive without its disk must come
+// back as an error this program reports in its one line. For the whole
+// process, since Vista has no per-thread mode, and added to the mode it was
+// started with. A crash still reaches Windows Error Reporting: that is no
+// error this program could report.
+void turnOffErrorBoxes() { SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
 
 // One call as the engine makes it: a single string-tagged argument. Prints
 // the call and its outcome; true when the status was statusOk.
@@ -76,6 +86,7 @@ int run(const Request& request) {
 
 int wmain(int argc, wchar_t** argv) {
     using namespace scriptfonts::run;
+    turnOffErrorBoxes();
     const Utf8Output output;
     try {
         return run(parseCommandLine(argc, argv));

@@ -13,11 +13,11 @@
 #include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "reliability/script_calls.h"
 #include "support/font_catalog.h"
 #include "support/font_cleanup.h"
+#include "support/system_handles.h"
 #include "support/test_files.h"
 #include "support/win32_owners.h"
 
@@ -31,7 +31,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int callsOfEachFunction = 10000;
 // Wine and GDI allocate caches and tables on first use; those are not leaks.
 constexpr int warmUpCycles = 100;
-constexpr std::int64_t privateMemoryBound = 1 << 20;
 constexpr int mismatchesKept = 5;
 
 // Every path of every function. The fonts added in a cycle are withdrawn in it.
@@ -75,6 +74,21 @@ constexpr int measuredCycles() {
     return (callsOfEachFunction + fewest - 1) / fewest;
 }
 
+// How far each counter may grow. Windows keeps counters Wine does not (the
+// handle count, GDI and USER objects, private bytes), so these allowances are
+// rules, not measurements, and the first Windows run is judged by them.
+//
+// Handles, GDI and USER objects: every step runs measuredCycles() times (2,500),
+// so an object lost on any path grows its count by at least that. Windows may
+// take a few of its own during the run (a thread-pool worker, a registry key or
+// cache first reached then); a hundredth of the smallest leak allows for them.
+constexpr std::int64_t objectAllowance = measuredCycles() / 100;
+// Private bytes and the commit charge: Windows commits pages and heap segments,
+// not the library's blocks, and decommits freed ones lazily. A page lost per
+// call on one path is about 10 MiB; small heap blocks are for in_host_test's
+// heap walk to catch, not this counter.
+constexpr std::int64_t privateMemoryAllowance = 1 << 20;
+
 // --- the counters ---
 
 struct Reading {
@@ -90,51 +104,9 @@ Reading handleCount() {
     return {true, count, 0};
 }
 
-// The system's list of open handles, those of this process counted: the same
-// number, for platforms that do not keep the count above.
 Reading handlesInSystemList() {
-    using Query = LONG(WINAPI*)(ULONG informationClass, void* buffer, ULONG bytes, ULONG* needed);
-    struct Entry {
-        void* object;
-        ULONG_PTR processId;
-        ULONG_PTR handle;
-        ULONG access;
-        USHORT creatorBackTraceIndex;
-        USHORT objectType;
-        ULONG attributes;
-        ULONG reserved;
-    };
-    struct Header {
-        ULONG_PTR count;
-        ULONG_PTR reserved;
-    };
-    constexpr ULONG systemExtendedHandleInformation = 64;
-    constexpr LONG statusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-    constexpr std::size_t largestList = 64 << 20;
-
-    const auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (query == nullptr) return {false, 0, GetLastError()};
-    std::vector<ULONG_PTR> buffer(1 << 16);  // aligned for the entries' pointers
-    for (;;) {
-        const std::size_t bytes = buffer.size() * sizeof(ULONG_PTR);
-        const LONG status = query(systemExtendedHandleInformation, buffer.data(), static_cast<ULONG>(bytes), nullptr);
-        if (status == 0) break;
-        if (status != statusInfoLengthMismatch || bytes >= largestList) return {false, 0, static_cast<DWORD>(status)};
-        buffer.resize(buffer.size() * 2);
-    }
-
-    Header header;
-    std::memcpy(&header, buffer.data(), sizeof header);
-    const std::size_t fits = (buffer.size() * sizeof(ULONG_PTR) - sizeof header) / sizeof(Entry);
-    const auto* entries = reinterpret_cast<const unsigned char*>(buffer.data()) + sizeof header;
-    std::uint64_t ours = 0;
-    for (std::size_t i = 0; i < std::min<std::size_t>(header.count, fits); ++i) {
-        Entry entry;
-        std::memcpy(&entry, entries + i * sizeof(Entry), sizeof entry);
-        if (entry.processId == GetCurrentProcessId()) ++ours;
-    }
-    return {true, ours, 0};
+    const HandleRows rows = handleRowsOfThisProcess();
+    return {rows.taken, rows.count, rows.error};
 }
 
 Reading guiObjects(DWORD kind) {
@@ -198,19 +170,19 @@ struct Counter {
     Reading (*withKnownObject)(Reader read);
     const char* knownObject;
     std::uint64_t knownObjectWeight;  // how far the known object moves the counter, at least
-    std::int64_t growthLimit;         // 0: stays exactly where it was; else grows by less than this
+    std::int64_t allowance;           // grows by at most this; see the rules above
 };
 
 const Counter counters[] = {
-    {"HandleCount", "GetProcessHandleCount", handleCount, withAnEvent, "an event", 1, 0},
+    {"HandleCount", "GetProcessHandleCount", handleCount, withAnEvent, "an event", 1, objectAllowance},
     {"HandlesInSystemList", "NtQuerySystemInformation(SystemExtendedHandleInformation)", handlesInSystemList,
-     withAnEvent, "an event", 1, 0},
-    {"GdiObjects", "GetGuiResources(GR_GDIOBJECTS)", gdiObjects, withAPen, "a pen", 1, 0},
-    {"UserObjects", "GetGuiResources(GR_USEROBJECTS)", userObjects, withAMenu, "a menu", 1, 0},
+     withAnEvent, "an event", 1, objectAllowance},
+    {"GdiObjects", "GetGuiResources(GR_GDIOBJECTS)", gdiObjects, withAPen, "a pen", 1, objectAllowance},
+    {"UserObjects", "GetGuiResources(GR_USEROBJECTS)", userObjects, withAMenu, "a menu", 1, objectAllowance},
     {"PrivateUsage", "GetProcessMemoryInfo PrivateUsage", privateUsage, withAWrittenBlock, "8 MiB written",
-     writtenBlockBytes / 2, privateMemoryBound},
+     writtenBlockBytes / 2, privateMemoryAllowance},
     {"PagefileUsage", "GetProcessMemoryInfo PagefileUsage", pagefileUsage, withAWrittenBlock, "8 MiB written",
-     writtenBlockBytes / 2, privateMemoryBound},
+     writtenBlockBytes / 2, privateMemoryAllowance},
 };
 constexpr int counterCount = static_cast<int>(std::size(counters));
 
@@ -326,12 +298,8 @@ TEST_P(ResourceCounters, StayWhereTheyWereAfterTheRun) {
     std::printf("%s: baseline %llu, after %llu\n", counter.source, static_cast<unsigned long long>(baseline.value),
                 static_cast<unsigned long long>(after.value));
     const std::int64_t growth = static_cast<std::int64_t>(after.value) - static_cast<std::int64_t>(baseline.value);
-    if (counter.growthLimit == 0) {
-        EXPECT_EQ(growth, 0) << counter.source << ": baseline " << baseline.value << ", after " << after.value;
-    } else {
-        EXPECT_LT(growth, counter.growthLimit)
-            << counter.source << ": baseline " << baseline.value << ", after " << after.value;
-    }
+    EXPECT_LE(growth, counter.allowance) << counter.source << ": baseline " << baseline.value << ", after "
+                                         << after.value << " over " << measuredCycles() << " cycles";
 }
 
 INSTANTIATE_TEST_SUITE_P(Counters, ResourceCounters, testing::Range(0, counterCount),

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cwchar>
 #include <filesystem>
+
+#include "support/win32_owners.h"
 
 namespace scriptfonts::test {
 
@@ -55,7 +58,7 @@ bool faceInstalled(const std::wstring& faceName) {
 TemporaryDirectory::TemporaryDirectory() {
     static std::atomic<unsigned> sequence{0};
     const std::filesystem::path base = std::filesystem::temp_directory_path();
-    path_ = (base / (L"scriptfonts-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    path_ = (base / (temporaryDirectoryPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
                      std::to_wstring(sequence++)))
                 .wstring();
     std::filesystem::create_directories(path_);
@@ -70,6 +73,32 @@ std::wstring TemporaryDirectory::copyIn(const std::wstring& source, const std::w
     const std::filesystem::path target = std::filesystem::path(path_) / name;
     std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
     return target.wstring();
+}
+
+namespace {
+
+// A process that cannot be opened for another reason (access) counts as running.
+bool processEnded(DWORD id) {
+    const UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+std::vector<std::wstring> temporaryDirectoriesOfEndedProcesses() {
+    const std::wstring prefix = temporaryDirectoryPrefix;
+    std::vector<std::wstring> ended;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(std::filesystem::temp_directory_path(error), error), end;
+         !error && entry != end; entry.increment(error)) {
+        const std::wstring name = entry->path().filename().wstring();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        wchar_t* idEnd = nullptr;
+        const unsigned long id = std::wcstoul(name.c_str() + prefix.size(), &idEnd, 10);
+        if (*idEnd == L'-' && processEnded(id)) ended.push_back(entry->path().wstring());
+    }
+    return ended;
 }
 
 }  // namespace scriptfonts::test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace scriptfonts::test {
 
@@ -15,7 +16,11 @@ std::string toUtf8(const std::wstring& text);
 // True when a font with exactly this face name is enumerated in this process.
 bool faceInstalled(const std::wstring& faceName);
 
-// A fresh directory under %TEMP%, removed with everything in it on every path.
+// Names a TemporaryDirectory: the prefix, the process id, '-', a sequence number.
+inline constexpr wchar_t temporaryDirectoryPrefix[] = L"scriptfonts-test-";
+
+// A fresh directory under %TEMP%, removed with everything in it on every path
+// but a killed process's.
 class TemporaryDirectory {
 public:
     TemporaryDirectory();
@@ -30,5 +35,8 @@ public:
 private:
     std::wstring path_;
 };
+
+// The TemporaryDirectory folders left behind by processes that no longer run.
+std::vector<std::wstring> temporaryDirectoriesOfEndedProcesses();
 
 }  // namespace scriptfonts::test

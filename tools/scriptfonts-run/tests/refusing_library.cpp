@@ -2,7 +2,17 @@
 // real one does with malformed arguments. Built several times over (see
 // CMakeLists.txt), most copies broken in one way an engine can meet: an
 // entry left out of the .def file, or a signature list that does not match.
+// One answers ESGetVersion with the error mode it was loaded under.
 #include "scriptfonts.h"
+
+#if defined(REPORTS_LOAD_ERROR_MODE)
+#include <windows.h>
+
+static UINT loadErrorMode;
+#define VERSION static_cast<int32_t>(loadErrorMode & (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX))
+#else
+#define VERSION 4
+#endif
 
 #if defined(LISTS_UNEXPORTED_FUNCTION)
 #define SIGNATURE_LIST "refuse_s, vanished_s"
@@ -14,8 +24,15 @@
 
 extern "C" {
 
+#if defined(REPORTS_LOAD_ERROR_MODE)
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) loadErrorMode = GetErrorMode();
+    return TRUE;
+}
+#endif
+
 const char* ESInitialize(const TaggedValue*, int32_t) { return SIGNATURE_LIST; }
-int32_t ESGetVersion(void) { return 4; }
+int32_t ESGetVersion(void) { return VERSION; }
 void ESFreeMem(void*) {}
 void ESTerminate(void) {}
 

@@ -24,6 +24,7 @@ program_path(harbor "${SAMPLE_FONTS}/harbor.ttf")
 foreach(library refusing incomplete mislisting listless)
     program_path(${library}Library "${TEST_LIBRARIES}/${library}-library.dll")
 endforeach()
+program_path(errorModeLibrary "${TEST_LIBRARIES}/error-mode-library.dll")
 program_path(missingLibrary "${SAMPLE_FONTS}/no-such-directory/scriptfonts.dll")
 if(NOT EMULATOR AND DEFINED ENV{SystemRoot})
     set(systemLibrary "$ENV{SystemRoot}\\System32\\kernel32.dll")
@@ -34,6 +35,7 @@ get_filename_component(programDirectory "${PROGRAM}" DIRECTORY)
 program_path(besideProgramLibrary "${programDirectory}/scriptfonts.dll")
 # As scriptfonts-run prints arguments: in quotes, backslashes doubled.
 string(REPLACE "\\" "\\\\" lanternQuoted "\"${lantern}\"")
+string(REPLACE "\\" "\\\\" harborQuoted "\"${harbor}\"")
 string(REPLACE "\\" "\\\\" listQuoted "\"${lantern},${harbor}\"")
 set(lanternFace "Scriptfonts Sample Lantern")
 set(harborFace "Scriptfonts Sample Harbor")
@@ -50,6 +52,20 @@ function(foreign_library out machine)
     set(${out} "${path}" PARENT_SCOPE)
 endfunction()
 
+# On Windows fonts stay in the session after the process that added them, so
+# a case that adds the sample fonts withdraws them before it runs (a killed
+# run may have left them), and again when it fails (a passing one ends with
+# both gone); more removals than the case ever leaves. A failure here lets the
+# case's own be reported too. Under Wine each process has its own fonts.
+function(remove_sample_fonts)
+    execute_process(COMMAND ${EMULATOR} ${PROGRAM} unRegisterFont "${lantern}" unRegisterFont "${lantern}"
+            unRegisterFont "${harbor}" unRegisterFont "${harbor}"
+        RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output ENCODING UTF-8)
+    if(NOT status EQUAL 0)
+        message(SEND_ERROR "withdrawing the sample fonts failed (exit status ${status}):\n${output}")
+    endif()
+endfunction()
+
 # What the usage must name: every option, @PATH and @@, and the exit statuses.
 string(CONCAT usagePattern "^usage: scriptfonts-run [^\n]*\n"
     ".*--library PATH.*--list.*--version.*--help, -h, /\\?.*@PATH.*@@.*Exit status: 0.*1.*2 nothing was called")
@@ -59,6 +75,7 @@ set(outputPattern "")
 set(error "")
 set(errorSource scriptfonts-run)
 set(emptyArgument OFF)  # a list cannot hold an empty argument: the case gives it literally
+set(addsSampleFonts OFF)
 if(CASE STREQUAL "list")
     set(arguments --list)
     set(exitStatus 0)
@@ -248,8 +265,17 @@ elseif(CASE STREQUAL "refused-call")
     set(arguments --library "${refusingLibrary}" refuse "a" refuse "b")
     set(exitStatus 1)
     set(output "refuse(\"a\") -> status 20\nrefuse(\"b\") -> status 20\n")
+elseif(CASE STREQUAL "error-boxes-off")
+    # Windows can stop a load on a box that waits for a user (a bad image, a
+    # missing dependency); Wine shows none. This library answers ESGetVersion
+    # with those of the two flags that were set while it loaded.
+    set(arguments --library "${errorModeLibrary}" --list)
+    set(exitStatus 0)
+    set(output "refuse_s, refusePair_ss\nversion 32769\n")  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
 elseif(CASE STREQUAL "sample-fonts-in-one-process")
-    # A face registered by one call is found by the next: all calls share one process.
+    # A face registered by one call is found by the next: all calls share one
+    # process. It ends as it began, with neither face installed.
+    set(addsSampleFonts ON)
     set(arguments
         findFontByName "${lanternFace}"
         registerFont "${lantern}"
@@ -257,6 +283,10 @@ elseif(CASE STREQUAL "sample-fonts-in-one-process")
         unRegisterFont "${lantern}"
         findFontByName "${lanternFace}"
         registerFonts "${lantern},${harbor}"
+        findFontByName "${harborFace}"
+        unRegisterFont "${lantern}"
+        unRegisterFont "${harbor}"
+        findFontByName "${lanternFace}"
         findFontByName "${harborFace}")
     set(exitStatus 0)
     string(CONCAT output
@@ -266,17 +296,26 @@ elseif(CASE STREQUAL "sample-fonts-in-one-process")
         "unRegisterFont(${lanternQuoted}) -> status 0, result 0\n"
         "findFontByName(\"${lanternFace}\") -> status 0, result 0\n"
         "registerFonts(${listQuoted}) -> status 0, result 1\n"
-        "findFontByName(\"${harborFace}\") -> status 0, result 1\n")
+        "findFontByName(\"${harborFace}\") -> status 0, result 1\n"
+        "unRegisterFont(${lanternQuoted}) -> status 0, result 0\n"
+        "unRegisterFont(${harborQuoted}) -> status 0, result 0\n"
+        "findFontByName(\"${lanternFace}\") -> status 0, result 0\n"
+        "findFontByName(\"${harborFace}\") -> status 0, result 0\n")
 else()
     message(FATAL_ERROR "unknown case '${CASE}'")
 endif()
 
+if(addsSampleFonts)
+    remove_sample_fonts()
+endif()
+# The program writes UTF-8 whatever the console's code page (CMake would decode
+# by that code page on Windows).
 if(emptyArgument)
     execute_process(COMMAND ${EMULATOR} ${PROGRAM} --list --library ""
-        RESULT_VARIABLE actualStatus OUTPUT_VARIABLE actualOutput ERROR_VARIABLE actualError)
+        RESULT_VARIABLE actualStatus OUTPUT_VARIABLE actualOutput ERROR_VARIABLE actualError ENCODING UTF-8)
 else()
     execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${arguments}
-        RESULT_VARIABLE actualStatus OUTPUT_VARIABLE actualOutput ERROR_VARIABLE actualError)
+        RESULT_VARIABLE actualStatus OUTPUT_VARIABLE actualOutput ERROR_VARIABLE actualError ENCODING UTF-8)
 endif()
 
 set(failures "")
@@ -313,6 +352,9 @@ else()
     endif()
 endif()
 if(failures)
+    if(addsSampleFonts)
+        remove_sample_fonts()
+    endif()
     string(SUBSTRING "${arguments}" 0 400 shownArguments)  # not all of a 40,000-character one
     message(FATAL_ERROR "scriptfonts-run ${shownArguments}\n${failures}")
 endif()
