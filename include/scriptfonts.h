@@ -72,8 +72,9 @@ SCRIPTFONTS_API void ESFreeMem(void* block);
 SCRIPTFONTS_API void ESTerminate(void);
 
 /* Adds the font file at the path; result 1 if added, else 0. When added,
- * every top-level window of the first running Photoshop.exe (registerFont)
- * or Illustrator.exe (registerFontA) is sent WM_FONTCHANGE, each waited for
+ * every top-level window of one running Photoshop.exe (registerFont) or
+ * Illustrator.exe (registerFontA) is sent WM_FONTCHANGE: the calling process
+ * when it is one, else the first in the process snapshot. Each is waited for
  * up to 5 seconds, and a hung window is skipped. A window whose send timed
  * out or was skipped has the message posted, and sees it once it pumps. */
 SCRIPTFONTS_API int32_t registerFont(const TaggedValue* arguments, int32_t count, TaggedValue* result);

@@ -40,12 +40,16 @@ int CALLBACK matchFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM p
 DWORD findProcess(const wchar_t* executable) {
     const test::UniqueKernelHandle snapshot = test::ownKernelHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return 0;
+    const DWORD self = GetCurrentProcessId();
+    DWORD first = 0;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (_wcsicmp(entry.szExeFile, executable) == 0) return entry.th32ProcessID;
+        if (_wcsicmp(entry.szExeFile, executable) != 0) continue;
+        if (entry.th32ProcessID == self) return self;
+        if (first == 0) first = entry.th32ProcessID;
     }
-    return 0;
+    return first;
 }
 
 BOOL CALLBACK tellHostWindow(HWND window, LPARAM host) {

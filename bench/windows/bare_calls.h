@@ -19,9 +19,10 @@ int addFontsAndBroadcast(const std::vector<std::wstring>& paths);
 // face, a callback comparing exactly, ReleaseDC.
 bool faceInstalled(const std::wstring& face);
 
-// registerFont: AddFontResourceW, then the first process of that executable
-// name found in a toolhelp snapshot (_wcsicmp), then WM_FONTCHANGE sent with
-// SendMessageTimeoutW to each of its top-level windows. True when added.
+// registerFont: AddFontResourceW, then in a toolhelp snapshot the calling
+// process when it has that executable name (_wcsicmp), else the first one
+// that has, then WM_FONTCHANGE sent with SendMessageTimeoutW to each of its
+// top-level windows. True when added.
 bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable);
 
 // The copy and decoding the frame must do: MultiByteToWideChar(CP_UTF8, 0)

@@ -1,4 +1,7 @@
 #include "fonts/font_work.h"
+
+#include <optional>
+
 #include "platform/unique_handle.h"
 
 namespace scriptfonts::fonts {
@@ -27,12 +30,19 @@ platform::ProcessId findHostProcess(const char16_t* hostExecutableName) {
     const platform::UniqueSnapshot snapshot{platform::createProcessSnapshot()};
     if (!snapshot) return 0;
 
+    // The host whose script made the call is the one to tell, wherever it is
+    // listed: with two instances open the first is often the other one. From
+    // elsewhere (a script of another program), the first of the name is told.
+    const platform::ProcessId caller = platform::currentProcessId();
+    std::optional<platform::ProcessId> first;
     platform::ProcessEntry entry{};
     for (bool more = platform::firstProcess(snapshot.get(), entry); more;
          more = platform::nextProcess(snapshot.get(), entry)) {
-        if (platform::sameFileName(entry.exeFile, hostExecutableName)) return entry.id;
+        if (!platform::sameFileName(entry.exeFile, hostExecutableName)) continue;
+        if (entry.id == caller) return caller;  // nothing listed later can win
+        if (!first) first = entry.id;
     }
-    return 0;
+    return first.value_or(0);
 }
 
 void notifyHostWindows(platform::ProcessId host) {

@@ -26,6 +26,8 @@ int removeFontResource(const char16_t* path) noexcept;
 void broadcastFontChange() noexcept;
 
 // --- processes ---
+// GetCurrentProcessId(): the process the library is loaded into.
+ProcessId currentProcessId() noexcept;
 // A process snapshot, or the invalid handle value (-1) when none can be had.
 NativeHandle createProcessSnapshot() noexcept;
 void closeHandle(NativeHandle handle) noexcept;

@@ -172,6 +172,7 @@ private:
         for (const RunningProcess& process : input_.processes) {
             report << " " << shown(std::u16string(process.name->exeFile)) << "=" << process.id;
         }
+        report << ", the caller " << input_.caller;
         report << "\n  windows:";
         for (const fake::Window& window : input_.windows) {
             report << " " << shown(window.handle) << "->" << window.owner << (window.sendFails ? " (send fails)" : "");
@@ -274,9 +275,9 @@ private:
                 std::count_if(calls.begin(), calls.end(), [call](const auto& one) { return one.call == call; }));
         };
         for (const Call call : {Call::addFontResource, Call::removeFontResource, Call::broadcastFontChange,
-                                Call::createProcessSnapshot, Call::closeHandle, Call::forEachTopLevelWindow,
-                                Call::sendFontChange, Call::postFontChange, Call::getDC, Call::releaseDC,
-                                Call::enumerateFontFamilies}) {
+                                Call::currentProcessId, Call::createProcessSnapshot, Call::closeHandle,
+                                Call::forEachTopLevelWindow, Call::sendFontChange, Call::postFontChange, Call::getDC,
+                                Call::releaseDC, Call::enumerateFontFamilies}) {
             const std::size_t wanted = countIn(expected_.calls, call);
             const std::size_t made = countIn(fake::calls(), call);
             if (made == wanted) continue;

@@ -36,15 +36,21 @@ void expectRegistration(Expected& expected, const std::string& text, const FuzzI
     expected.calls.push_back(plain(Call::createProcessSnapshot));
     if (standIn.snapshotFails) return;
 
+    // The caller when it is listed as the host (the walk ends there), else
+    // the first host listed, known only once the walk has reached the end.
+    expected.calls.push_back(plain(Call::currentProcessId));
     const char16_t* const host = forIllustrator ? u"Illustrator.exe" : u"Photoshop.exe";
     std::optional<platform::ProcessId> hostId;
-    for (std::size_t i = 0; i < input.processes.size() && !hostId; ++i) {
+    bool callerFound = false;
+    for (std::size_t i = 0; i < input.processes.size() && !callerFound; ++i) {
         const RunningProcess& process = input.processes[i];
         expected.calls.push_back(plain(i == 0 ? Call::firstProcess : Call::nextProcess));
         expected.calls.push_back(withText(Call::sameFileName, process.name->exeFile, host));
-        if (forIllustrator ? process.name->isIllustrator : process.name->isPhotoshop) hostId = process.id;
+        if (!(forIllustrator ? process.name->isIllustrator : process.name->isPhotoshop)) continue;
+        callerFound = process.id == input.caller;
+        if (callerFound || !hostId) hostId = process.id;
     }
-    if (!hostId) expected.calls.push_back(plain(input.processes.empty() ? Call::firstProcess : Call::nextProcess));
+    if (!callerFound) expected.calls.push_back(plain(input.processes.empty() ? Call::firstProcess : Call::nextProcess));
     expected.calls.push_back(plain(Call::closeHandle));
     if (!hostId || *hostId == 0) return;  // process id 0 stands for "no host"
 

@@ -45,6 +45,7 @@ constexpr std::uintptr_t windowHandleStride = 0x10;
 constexpr std::uint8_t windowCountBits = 0x0F;
 constexpr std::uint8_t evenSendsFail = 0x10;  // windows 0, 2, 4
 constexpr std::uint8_t oddSendsFail = 0x20;   // windows 1, 3, 5
+constexpr int callerShift = 6;
 constexpr std::uint8_t repeatedText = 0xF0;
 
 std::u16string withAsciiCase(std::u16string text, bool upper) {
@@ -132,12 +133,14 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
     input.failingAllocation = switches >> 5;
 
     const std::size_t processCount = header.byte() % (processSlots + 1);
+    platform::ProcessId slotIds[processSlots];
     for (std::size_t i = 0; i < processSlots; ++i) {
         const ProcessName& name = processNames[header.byte() % processNames.size()];
-        const platform::ProcessId id = header.byte();
-        if (i < processCount) input.processes.push_back({&name, id});
+        slotIds[i] = header.byte();
+        if (i < processCount) input.processes.push_back({&name, slotIds[i]});
     }
     const std::uint8_t windowsByte = header.byte();
+    if (const unsigned callerSlot = windowsByte >> callerShift; callerSlot != 0) input.caller = slotIds[callerSlot];
     const std::size_t windowCount = (windowsByte & windowCountBits) % (windowSlots + 1);
     for (std::size_t i = 0; i < windowSlots; ++i) {
         const platform::ProcessId owner = header.byte();

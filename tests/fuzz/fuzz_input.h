@@ -24,7 +24,9 @@
 // 16-23  four processes, two bytes each: executable name (value % the size of
 //        processNames) and process id (0-255; 0 is possible)
 // 24     top-level windows: bits 0-3 their number, value % 7; bit 4 sends to
-//        windows 0, 2 and 4 fail, bit 5 sends to windows 1, 3 and 5 fail
+//        windows 0, 2 and 4 fail, bit 5 sends to windows 1, 3 and 5 fail;
+//        bits 6-7 k: the calling process, 0 one not in the snapshot, 1-3 the
+//        id of process k (read from its slot, whether or not it is listed)
 // 25-30  six windows: the owning process id; window i's handle is 0x10 * (i + 1)
 // 31     number of enumerated faces: value % 5
 // 32-35  four faces: value % the number of FaceChoice values
@@ -104,6 +106,7 @@ struct FuzzInput {
     BadAlloc badAlloc = BadAlloc::none;
     int failingAllocation = 0;  // 1-7: the library's allocation of that number fails; 0: none
     std::vector<RunningProcess> processes;  // in snapshot order
+    platform::ProcessId caller = fake::unlistedProcess;
     std::vector<fake::Window> windows;      // in enumeration order
     std::vector<FaceChoice> faces;
 

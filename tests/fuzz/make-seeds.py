@@ -22,11 +22,12 @@ SNAPSHOT_FAILS, GETDC_FAILS, WINE_QUIRK = 1, 2, 4
 BAD_ALLOC_WINDOW_WALK, BAD_ALLOC_ENUMERATION = 1 << 3, 2 << 3
 NULL_ARGUMENTS, NULL_TEXT, NULL_RESULT = 1, 2, 4
 EVEN_SENDS_FAIL, ODD_SENDS_FAIL = 1 << 4, 2 << 4
+CALLER_SHIFT = 6
 
 
 def build(function, text=b"", *, pointers=0, count=1, tag=4, fill=0xA5, add=1, add_failure_mask=0, remove=1,
-          switches=0, failing_allocation=0, processes=(), windows=(), sends_fail=0, faces=(), repetitions=1):
-    assert 0 <= failing_allocation < 8
+          switches=0, failing_allocation=0, processes=(), caller=0, windows=(), sends_fail=0, faces=(), repetitions=1):
+    assert 0 <= failing_allocation < 8 and 0 <= caller < 4
     switches |= failing_allocation << 5
     # Stored XOR the usual value (see fuzz_input.h).
     out = struct.pack("<BBiiBbBbB", FUNCTIONS.index(function), pointers, count ^ 1, tag ^ 4, fill, add ^ 1,
@@ -35,7 +36,7 @@ def build(function, text=b"", *, pointers=0, count=1, tag=4, fill=0xA5, add=1, a
     for slot in range(4):
         name, pid = processes[slot] if slot < len(processes) else ("explorer.exe", 0)
         out += bytes([PROCESS[name], pid])
-    out += bytes([len(windows) | sends_fail])
+    out += bytes([len(windows) | sends_fail | caller << CALLER_SHIFT])
     out += bytes(list(windows) + [0] * (6 - len(windows)))
     out += bytes([len(faces)])
     out += bytes([FACE[f] for f in faces] + [0] * (4 - len(faces)))
@@ -50,6 +51,10 @@ SEEDS = {
     "register-font-host-found": build(
         "registerFont", "C:\\fonts\\a.ttf".encode(), processes=[("explorer.exe", 4), ("Photoshop.exe", 10)],
         windows=[10, 20, 10, 30]),
+    # Called from the second of two hosts: its windows are told, not the first's.
+    "register-font-caller-listed-second": build(
+        "registerFont", b"C:\\fonts\\a.ttf", processes=[("Photoshop.exe", 10), ("PHOTOSHOP.EXE", 20)], caller=1,
+        windows=[10, 20, 10, 20]),
     "register-font-a-first-host-only": build(
         "registerFontA", "C:\\fonts\\ünicøde-字体.ttf".encode(),
         processes=[("PHOTOSHOP.EXE", 10), ("ILLUSTRATOR.exe", 20), ("Illustrator.exe", 30)], windows=[20, 30, 20]),

@@ -58,6 +58,7 @@ bool sameFileName(const char16_t* a, const char16_t* b) noexcept { return std::u
 int addFontResource(const char16_t*) noexcept { return ++counts.additions; }
 int removeFontResource(const char16_t*) noexcept { return 1; }
 void broadcastFontChange() noexcept { ++counts.broadcasts; }
+ProcessId currentProcessId() noexcept { return hostId; }
 NativeHandle createProcessSnapshot() noexcept {
     ++counts.openSnapshots;
     return &snapshotToken;

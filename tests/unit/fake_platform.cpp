@@ -146,6 +146,8 @@ const char* callName(Call call) noexcept {
             return "removeFontResource";
         case Call::broadcastFontChange:
             return "broadcastFontChange";
+        case Call::currentProcessId:
+            return "currentProcessId";
         case Call::createProcessSnapshot:
             return "createProcessSnapshot";
         case Call::closeHandle:
@@ -365,6 +367,11 @@ int removeFontResource(const char16_t* path) noexcept {
 void broadcastFontChange() noexcept {
     const fake::InsidePlatformCall inside;
     record(Call::broadcastFontChange);
+}
+
+ProcessId currentProcessId() noexcept {
+    const fake::InsidePlatformCall inside;
+    return static_cast<ProcessId>(record(Call::currentProcessId).answer = state().options.currentProcess);
 }
 
 NativeHandle createProcessSnapshot() noexcept {

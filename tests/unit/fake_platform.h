@@ -24,6 +24,7 @@ enum class Call {
     addFontResource,
     removeFontResource,
     broadcastFontChange,
+    currentProcessId,
     createProcessSnapshot,
     closeHandle,
     firstProcess,
@@ -61,11 +62,15 @@ struct Window {
     bool sendFails = false;  // sendFontChange answers false, as for a hung or timed-out window
 };
 
+// A process id that no test puts in the snapshot.
+constexpr platform::ProcessId unlistedProcess = 0x10000;
+
 struct Options {
     int addFontResult = 1;
     std::map<std::u16string, int> addFontResultByPath;  // overrides addFontResult
     int removeFontResult = 1;
     std::map<std::u16string, int> removeFontResultByPath;
+    platform::ProcessId currentProcess = unlistedProcess;  // the caller
     bool snapshotFails = false;             // createProcessSnapshot answers the invalid value (void*)-1
     std::vector<Process> processes;         // in snapshot order
     std::vector<Window> windows;            // in enumeration order

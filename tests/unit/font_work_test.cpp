@@ -21,7 +21,7 @@ const std::vector<fake::Window> desktop = {
     {window(0xA), 10}, {window(0xB), 20}, {window(0xC), 10}, {window(0xD), 30}, {window(0xE), 20},
 };
 
-TEST_F(FontWork, RegisteringTellsOnlyTheFirstHostProcessFound) {
+TEST_F(FontWork, RegisteringTellsTheCallingHostElseTheFirstFound) {
     constexpr platform::ProcessId none = 0;
     struct Case {
         const char* name;
@@ -32,6 +32,7 @@ TEST_F(FontWork, RegisteringTellsOnlyTheFirstHostProcessFound) {
         std::int32_t expected;
         std::size_t entriesAsked;    // firstProcess and nextProcess calls
         platform::ProcessId toldId;  // the process whose windows are told
+        platform::ProcessId caller = fake::unlistedProcess;
     };
     const Case cases[] = {
         {"addition fails", registerFont, 0, false, {{u"Photoshop.exe", 10}}, 0, 0, none},
@@ -40,15 +41,20 @@ TEST_F(FontWork, RegisteringTellsOnlyTheFirstHostProcessFound) {
         {"host not running", registerFont, 1, false, {{u"explorer.exe", 4}, {u"Illustrator.exe", 20}}, 1, 3, none},
         {"names that only contain the host's", registerFont, 1, false,
          {{u"Photoshop.exe.bak", 10}, {u"Photoshop", 10}, {u"xPhotoshop.exe", 10}}, 1, 4, none},
-        {"host found", registerFont, 1, false, {{u"explorer.exe", 4}, {u"Photoshop.exe", 10}}, 1, 2, 10},
+        {"host found", registerFont, 1, false, {{u"explorer.exe", 4}, {u"Photoshop.exe", 10}}, 1, 3, 10},
         // A collection: AddFontResourceW counts the fonts it added, the result stays 1.
-        {"two fonts added from one file", registerFont, 2, false, {{u"Photoshop.exe", 10}}, 1, 1, 10},
-        {"Illustrator variant, three fonts added", registerFontA, 3, false, {{u"Illustrator.exe", 20}}, 1, 1, 20},
-        {"two hosts: the first one only", registerFont, 1, false, {{u"Photoshop.exe", 20}, {u"Photoshop.exe", 10}},
-         1, 1, 20},
-        {"upper-case executable name", registerFont, 1, false, {{u"PHOTOSHOP.EXE", 10}}, 1, 1, 10},
-        {"host without windows", registerFont, 1, false, {{u"Photoshop.exe", 99}}, 1, 1, 99},
-        {"Illustrator variant", registerFontA, 1, false, {{u"Photoshop.exe", 10}, {u"Illustrator.exe", 20}}, 1, 2, 20},
+        {"two fonts added from one file", registerFont, 2, false, {{u"Photoshop.exe", 10}}, 1, 2, 10},
+        {"Illustrator variant, three fonts added", registerFontA, 3, false, {{u"Illustrator.exe", 20}}, 1, 2, 20},
+        {"two hosts, called from elsewhere: the first one only", registerFont, 1, false,
+         {{u"Photoshop.exe", 20}, {u"Photoshop.exe", 10}}, 1, 3, 20},
+        // Called from a host: that one, wherever it is listed; the walk ends there.
+        {"two hosts, called from the second", registerFont, 1, false,
+         {{u"Photoshop.exe", 20}, {u"Photoshop.exe", 10}}, 1, 2, 10, 10},
+        {"Illustrator variant called from Photoshop", registerFontA, 1, false,
+         {{u"Photoshop.exe", 10}, {u"Illustrator.exe", 20}}, 1, 3, 20, 10},
+        {"upper-case executable name", registerFont, 1, false, {{u"PHOTOSHOP.EXE", 10}}, 1, 2, 10},
+        {"host without windows", registerFont, 1, false, {{u"Photoshop.exe", 99}}, 1, 2, 99},
+        {"Illustrator variant", registerFontA, 1, false, {{u"Photoshop.exe", 10}, {u"Illustrator.exe", 20}}, 1, 3, 20},
         {"Illustrator variant, only Photoshop running", registerFontA, 1, false, {{u"Photoshop.exe", 10}}, 1, 2, none},
     };
     for (const Case& c : cases) {
@@ -57,6 +63,7 @@ TEST_F(FontWork, RegisteringTellsOnlyTheFirstHostProcessFound) {
         options.addFontResult = c.addResult;
         options.snapshotFails = c.snapshotFails;
         options.processes = c.processes;
+        options.currentProcess = c.caller;
         options.windows = desktop;
         fake::reset(options);
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "support/font_cleanup.h"
 #include "support/process_snapshot.h"
 #include "support/script_library.h"
+#include "support/stand_in_host.h"
 #include "support/system_handles.h"
 #include "support/test_files.h"
 #include "support/win32_owners.h"
@@ -179,6 +181,15 @@ void callWhileTheWindowThread(WindowThread mode) {
     }
 }
 
+// Another Photoshop.exe was started first: this one, the caller, is told
+// although it is not the first of the name.
+void callInTheSecondOfTwoHosts() {
+    const std::vector<DWORD> hosts = processIdsNamed(hostExecutable);
+    ASSERT_EQ(hosts.size(), 2u) << "Photoshop.exe processes in the snapshot";
+    ASSERT_EQ(hosts[1], GetCurrentProcessId()) << "the caller is not listed second, after process " << hosts[0];
+    callWhileTheWindowThread(WindowThread::calls);
+}
+
 // --- the process's counters ---
 
 // Busy bytes of every heap of the process. Allocates nothing itself.
@@ -264,6 +275,7 @@ void loadAndUnloadRepeatedly() {
 struct InHostCase {
     const char* name;
     void (*run)();
+    bool afterAnotherHost = false;  // a stand-in Photoshop.exe with windows of its own is started first
 };
 
 const InHostCase inHostCases[] = {
@@ -271,6 +283,7 @@ const InHostCase inHostCases[] = {
     {"CallOnAWorkerWhileTheWindowThreadPumps", [] { callWhileTheWindowThread(WindowThread::pumps); }},
     {"CallOnAWorkerWhileTheWindowThreadWaitsForIt", [] { callWhileTheWindowThread(WindowThread::waits); }},
     {"LoadCallUnloadThreeHundredTimes", loadAndUnloadRepeatedly},
+    {"CallInTheSecondOfTwoHosts", callInTheSecondOfTwoHosts, true},
 };
 
 bool runningAsTheHost() {
@@ -302,6 +315,11 @@ TEST_P(InHost, Passes) {
     } catch (const std::exception& error) {
         FAIL() << "cannot fill the host's folder: " << error.what();
     }
+    std::optional<StandInHost> other;
+    if (GetParam().afterAnotherHost) {
+        other.emplace(hostExecutable);
+        ASSERT_TRUE(other->running());
+    }
     const testing::TestInfo& self = *testing::UnitTest::GetInstance()->current_test_info();
     const std::string fullName = std::string(self.test_suite_name()) + "." + self.name();  // ASCII
     const std::wstring filter = L"--gtest_brief=1 --gtest_filter=" + std::wstring(fullName.begin(), fullName.end());
@@ -310,6 +328,9 @@ TEST_P(InHost, Passes) {
     ASSERT_TRUE(run.failure.empty()) << run.failure;
     if (run.exitStatus == 0) std::printf("%s", run.output.c_str());
     EXPECT_EQ(run.exitStatus, 0u) << "the case failed inside Photoshop.exe:\n" << run.output;
+    if (other) {
+        EXPECT_EQ(other->fontChanges(), FontChangeCounts{}) << "WM_FONTCHANGE per window of the other host";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, InHost, testing::ValuesIn(inHostCases),

@@ -28,6 +28,8 @@ PROCESSENTRY32W emptyEntry() noexcept {
 
 }  // namespace
 
+ProcessId currentProcessId() noexcept { return GetCurrentProcessId(); }
+
 NativeHandle createProcessSnapshot() noexcept { return CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0); }
 
 void closeHandle(NativeHandle handle) noexcept { CloseHandle(handle); }
