@@ -3,25 +3,33 @@
 
 scriptfonts_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Cross compiler and Wine for the DLL and its tests; clang with its sanitizer
-# and fuzzer runtimes, GoogleTest and Google Benchmark for the native build;
-# fontTools for scripts/make-fonts.py; git, which gives a build its time; for
-# the release checks, the reproducible-builds tools (and what they use to vary
-# the build and to read zips), osslsigncode and OpenSSL. For scripts/test
-# alone: Ninja, for the multi-config build, and LLVM's MSVC-style compiler,
-# linker, resource compiler and librarian, for the MSVC flags check.
-scriptfonts_packages=(
-    cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
-    python3 python3-fonttools git
+# What scripts/demo uses: CMake and make, the cross compiler with its binutils
+# (windres makes the version resource), Wine, GoogleTest's sources (the build
+# it configures has the tests), Python 3 for the zip, and git, which gives a
+# build its time.
+scriptfonts_demo_packages=(
+    cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine googletest python3 git
+)
+# What only the tests use: clang with its sanitizer and fuzzer runtimes and
+# Google Benchmark for the native build; fontTools for scripts/make-fonts.py;
+# for the release checks, the reproducible-builds tools (and what they use to
+# vary the build and to read zips), osslsigncode and OpenSSL; Ninja, for the
+# multi-config build, and LLVM's MSVC-style compiler, linker, resource compiler
+# and librarian, for the MSVC flags check.
+scriptfonts_test_packages=(
+    g++ clang libclang-rt-dev libbenchmark-dev python3-fonttools
     reprotest diffoscope-minimal disorderfs faketime locales unzip osslsigncode openssl
     ninja-build clang-tools-14 lld llvm
 )
 
-# Installs whichever packages are missing; with all of them there it only looks.
+# Installs whichever of the packages named (all of the above when none are)
+# are missing; with all of them there it only looks.
 install_missing_packages() {
-    local package missing=()
-    for package in "${scriptfonts_packages[@]}"; do
+    local package wanted=("$@") missing=()
+    if ((${#wanted[@]} == 0)); then
+        wanted=("${scriptfonts_demo_packages[@]}" "${scriptfonts_test_packages[@]}")
+    fi
+    for package in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -qx 'install ok installed'; then
             missing+=("$package")
         fi

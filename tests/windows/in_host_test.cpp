@@ -40,6 +40,9 @@ constexpr DWORD hostRunTimeoutMs = 120000;
 constexpr int hostWindowCount = 3;
 using WindowCounts = std::array<LONG, hostWindowCount>;
 WindowCounts fontChanges{};  // WM_FONTCHANGE handled per window, however it came
+// Posted behind whatever is queued: once handled, so is all that came before.
+constexpr UINT queueMarker = WM_APP + 1;
+LONG queueMarkerHandled = 0;
 
 // The library waits at most 5 s for a window; a host thread counted as hung
 // is skipped at once, so a later call does not wait again.
@@ -56,6 +59,10 @@ constexpr std::int64_t heapGrowthBound = 64 << 10;
 LRESULT CALLBACK countingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_FONTCHANGE) {
         InterlockedIncrement(&fontChanges[static_cast<std::size_t>(GetWindowLongPtrW(window, GWLP_USERDATA))]);
+        return 0;
+    }
+    if (message == queueMarker) {
+        InterlockedExchange(&queueMarkerHandled, 1);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -76,7 +83,10 @@ public:
             EXPECT_NE(windows_[i], nullptr) << "CreateWindowExW failed, error " << GetLastError();
             if (windows_[i]) SetWindowLongPtrW(windows_[i].get(), GWLP_USERDATA, i);
         }
-        pump(settleTime);
+        // What making the windows queued is handled before counting starts.
+        queueMarkerHandled = 0;
+        if (windows_[0]) PostMessageW(windows_[0].get(), queueMarker, 0, 0);
+        pump(settleTime, nullptr, [] { return InterlockedCompareExchange(&queueMarkerHandled, 0, 0) != 0; });
         fontChanges = {};
     }
 

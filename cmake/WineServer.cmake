@@ -1,0 +1,25 @@
+# Under Wine, one Wine server for the whole test run: started before the first
+# test that runs under it and ended after the last, so that no test starts one
+# (and waits seconds for it to let go of its output). A ctest fixture, so that
+# `ctest -R`, `--rerun-failed` and `-j` start and end it too. Natively on
+# Windows there is nothing to start.
+
+# Makes the tests named (in the calling directory) require the fixture; the
+# first call adds its start and stop.
+function(scriptfonts_tests_under_wine_server)
+    if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        return()
+    endif()
+    set(fixture wine-server)
+    get_property(added GLOBAL PROPERTY scriptfonts_wine_server_fixture_added)
+    if(NOT added)
+        set_property(GLOBAL PROPERTY scriptfonts_wine_server_fixture_added TRUE)
+        # The emulator (scripts/wine-run) starts and stops the server of the prefix it runs programs in.
+        add_test(NAME ${fixture}.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --start-server)
+        add_test(NAME ${fixture}.stop COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --stop-server)
+        # Making the prefix on first use takes a while.
+        set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300)
+        set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60)
+    endif()
+    set_property(TEST ${ARGN} APPEND PROPERTY FIXTURES_REQUIRED ${fixture})
+endfunction()
