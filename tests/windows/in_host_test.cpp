@@ -69,9 +69,9 @@ LRESULT CALLBACK countingProcedure(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 // The host's own top-level windows, on the thread that makes them.
-class HostWindows {
+class CountingWindows {
 public:
-    HostWindows() {
+    CountingWindows() {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = countingProcedure;
         windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -144,7 +144,7 @@ void callWhileTheWindowThread(WindowThread mode) {
     const ScriptLibrary library;
     ASSERT_NE(library.module(), nullptr);
     const FontCleanup cleanup(besideTestProgram(hostFont.fileName));
-    const HostWindows windows;
+    const CountingWindows windows;
     std::vector<TimedCall> calls;
     if (mode == WindowThread::calls) {
         calls.push_back(timedRegisterFont(library));
@@ -159,7 +159,7 @@ void callWhileTheWindowThread(WindowThread mode) {
             SetEvent(done.get());
         });
         if (mode == WindowThread::pumps) {
-            HostWindows::pump(Milliseconds{workerTimeoutMs}, done.get());
+            CountingWindows::pump(Milliseconds{workerTimeoutMs}, done.get());
         } else {
             EXPECT_EQ(WaitForSingleObject(done.get(), workerTimeoutMs), WAIT_OBJECT_0) << "the worker never returned";
         }
@@ -179,14 +179,14 @@ void callWhileTheWindowThread(WindowThread mode) {
             << "registerFont took " << calls[1].elapsed.count() << " ms with the window thread counted as hung";
         // A thread that does not pump handles nothing: what it gets now was posted.
         EXPECT_EQ(countsNow(), WindowCounts{}) << "WM_FONTCHANGE per window before the thread pumped";
-        HostWindows::pump(recoveryBound, nullptr, everyWindowTold);
+        CountingWindows::pump(recoveryBound, nullptr, everyWindowTold);
         const WindowCounts recovered = countsNow();
         for (int i = 0; i < hostWindowCount; ++i) {
             EXPECT_GE(recovered[i], 1) << "window " << i << " never heard of the font once its thread pumped";
         }
     } else {
         EXPECT_EQ(calls[0].toldOnReturn, toldOnce) << "WM_FONTCHANGE per window when registerFont returned";
-        HostWindows::pump(settleTime);
+        CountingWindows::pump(settleTime);
         EXPECT_EQ(countsNow(), toldOnce) << "WM_FONTCHANGE per window once the thread pumped again";
     }
 }
