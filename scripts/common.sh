@@ -47,6 +47,14 @@ install_missing_packages() {
     apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# The release checks' own build in DIR: the windows preset without tests, the
+# two programs that ship built; all output appended to LOG. The caller's
+# environment (SOURCE_DATE_EPOCH, say) goes to the configure.
+build_shipped_programs() {
+    cmake -S "$scriptfonts_root" --preset windows -B "$1" -DSCRIPTFONTS_BUILD_TESTS=OFF >>"$2" &&
+        cmake --build "$1" -j "$(nproc)" --target scriptfonts scriptfonts-run >>"$2"
+}
+
 # The path under which a program running under Wine sees a Unix path: drive Z: is /.
 windows_path() {
     local path
