@@ -24,7 +24,10 @@
  *                         not be had; the call stopped there (for a list,
  *                         the pieces before it were already added and are
  *                         announced by the usual broadcast).
- *   On every status but statusOk the result record is untouched.
+ *   On every status but statusOk the result record is untouched. The values
+ *   are the engine's own codes, so that the host reports each as what it is:
+ *   0 kESErrOK, 20 kESErrBadArgumentList, -28 kESErrNoMemory ("Out of
+ *   memory"; a negative code is one of the engine's fatal errors).
  * - Ownership: ESInitialize returns static text that lives as long as the
  *   library; never pass it to ESFreeMem (which ignores it). No script
  *   function hands memory to the engine. No handle outlives a call.
@@ -59,7 +62,7 @@ typedef struct TaggedValue {
 
 enum { tagString = 4, tagInteger = 123 };
 
-enum { statusOk = 0, statusOutOfMemory = 8, statusBadArguments = 20 };
+enum { statusOk = 0, statusOutOfMemory = -28, statusBadArguments = 20 };
 
 typedef int32_t (*ScriptFunction)(const TaggedValue* arguments, int32_t count, TaggedValue* result);
 

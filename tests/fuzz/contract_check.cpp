@@ -182,7 +182,7 @@ private:
         report << "\n";
     }
 
-    // Status 0, 20 or statusOutOfMemory; the tag written exactly with 0; only
+    // Status 0, 20 or statusOutOfMemory (-28); the tag written exactly with 0; only
     // bytes 0-3 of the value and the tag ever written.
     void checkStatusAndRecords(std::int32_t expectedStatus) const {
         const std::int32_t status = observed_.status;
