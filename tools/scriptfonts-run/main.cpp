@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "engine_status.h"
 #include "script_library.h"
 #include "scriptfonts_version.h"
 #include "text.h"
@@ -42,7 +43,7 @@ bool runCall(const Call& call, ScriptFunction function) {
     const std::int32_t status = function(&argument, 1, &result);
 
     // Quoted and escaped, so that every call is one line whatever its text holds.
-    std::string line = call.function + "(" + quoted(call.argument) + ") -> status " + std::to_string(status);
+    std::string line = call.function + "(" + quoted(call.argument) + ") -> " + describedStatus(status);
     // On any other status the record is the engine's own, not a result.
     if (status != statusOk) {
         printLine(line);

@@ -1,8 +1,11 @@
-// A script library whose functions refuse every call with status 20, as the
-// real one does with malformed arguments. Built several times over (see
+// A script library whose functions refuse every call: with status 20, as the
+// real one does with malformed arguments, or with the status the argument
+// names (any of the engine's codes). Built several times over (see
 // CMakeLists.txt), most copies broken in one way an engine can meet: an
 // entry left out of the .def file, or a signature list that does not match.
 // One answers ESGetVersion with the error mode it was loaded under.
+#include <cstdlib>
+
 #include "scriptfonts.h"
 
 #if defined(REPORTS_LOAD_ERROR_MODE)
@@ -36,9 +39,11 @@ int32_t ESGetVersion(void) { return VERSION; }
 void ESFreeMem(void*) {}
 void ESTerminate(void) {}
 
-int32_t refuse(const TaggedValue*, int32_t, TaggedValue* result) {
+int32_t refuse(const TaggedValue* arguments, int32_t, TaggedValue* result) {
     result->tag = tagInteger;  // written anyway: the run must not report it as a result
-    return statusBadArguments;
+    char* end = nullptr;
+    const long named = std::strtol(arguments->value.string, &end, 10);
+    return end != arguments->value.string && *end == '\0' ? static_cast<int32_t>(named) : statusBadArguments;
 }
 
 // Takes two strings: scriptfonts-run, which passes one, must not call it.

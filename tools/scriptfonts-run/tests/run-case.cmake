@@ -261,10 +261,13 @@ elseif(CASE STREQUAL "not-one-string")
     set(exitStatus 2)
     set(error "refusePair takes \"ss\"; scriptfonts-run passes exactly one string")
 elseif(CASE STREQUAL "refused-call")
-    # A refused call prints its status only, the others still run, and the exit status says so.
-    set(arguments --library "${refusingLibrary}" refuse "a" refuse "b")
+    # A refused call prints its status only, named as the engine names it, the
+    # others still run, and the exit status says so.
+    set(arguments --library "${refusingLibrary}" refuse "a" refuse "-28" refuse "8" refuse "7")
     set(exitStatus 1)
-    set(output "refuse(\"a\") -> status 20\nrefuse(\"b\") -> status 20\n")
+    string(CONCAT output "refuse(\"a\") -> status 20 (bad argument list)\n"
+        "refuse(\"-28\") -> status -28 (out of memory)\n" "refuse(\"8\") -> status 8 (syntax error)\n"
+        "refuse(\"7\") -> status 7 (not one of the engine's codes known here)\n")
 elseif(CASE STREQUAL "error-boxes-off")
     # Windows can stop a load on a box that waits for a user (a bad image, a
     # missing dependency); Wine shows none. This library answers ESGetVersion
