@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "command_line.h"
@@ -128,8 +129,29 @@ std::wstring besideProgram(std::wstring_view fileName) {
     return path.append(fileName);
 }
 
+namespace {
+
+// The console's code page before this program changed it, for the handler.
+std::atomic<UINT> codePageToRestore{0};
+
+// Runs on a thread of its own that the system starts for the event, while
+// the main thread may be inside a call. Returning FALSE hands the event on
+// to the default handler, which ends the process at once: no destructor
+// runs, so the code page is put back here. The main thread may still print a
+// line after this, in the restored code page.
+BOOL WINAPI restoreCodePageOnInterrupt(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) SetConsoleOutputCP(codePageToRestore.load());
+    return FALSE;
+}
+
+}  // namespace
+
 Utf8Output::Utf8Output() : consoleCodePage_(GetConsoleOutputCP()) {
-    if (consoleCodePage_ != 0) SetConsoleOutputCP(CP_UTF8);
+    if (consoleCodePage_ != 0) {
+        codePageToRestore.store(consoleCodePage_);
+        SetConsoleCtrlHandler(restoreCodePageOnInterrupt, TRUE);
+        SetConsoleOutputCP(CP_UTF8);
+    }
     // Text mode would turn '\n' into "\r\n" in pipes and files.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
@@ -137,7 +159,10 @@ Utf8Output::Utf8Output() : consoleCodePage_(GetConsoleOutputCP()) {
 
 Utf8Output::~Utf8Output() {
     std::fflush(stdout);
-    if (consoleCodePage_ != 0) SetConsoleOutputCP(consoleCodePage_);
+    if (consoleCodePage_ != 0) {
+        SetConsoleOutputCP(consoleCodePage_);
+        SetConsoleCtrlHandler(restoreCodePageOnInterrupt, FALSE);
+    }
 }
 
 void printLine(const std::string& line) {

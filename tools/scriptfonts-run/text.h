@@ -25,7 +25,8 @@ std::string quoted(std::string_view bytes);
 std::wstring besideProgram(std::wstring_view fileName);
 
 // Makes the standard streams take UTF-8 with '\n' line ends on every
-// platform; the console's code page is put back when the object goes.
+// platform; the console's code page is put back when the object goes, and on
+// Ctrl+C or Ctrl+Break, which end the process without it going.
 class Utf8Output {
 public:
     Utf8Output();
