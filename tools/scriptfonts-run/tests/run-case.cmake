@@ -277,7 +277,8 @@ elseif(CASE STREQUAL "error-boxes-off")
     set(output "refuse_s, refusePair_ss\nversion 32769\n")  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
 elseif(CASE STREQUAL "sample-fonts-in-one-process")
     # A face registered by one call is found by the next: all calls share one
-    # process. It ends as it began, with neither face installed.
+    # process. It ends as it began, with neither face installed. Its first five
+    # calls are those of samples/activate-fonts.jsx, activating and withdrawing.
     set(addsSampleFonts ON)
     set(arguments
         findFontByName "${lanternFace}"
