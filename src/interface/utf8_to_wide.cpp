@@ -14,8 +14,9 @@ std::u16string utf8ToWide(const std::string& utf8) {
 
     std::u16string wide(static_cast<std::size_t>(needed), u'\0');
     const int written = platform::utf8ToUtf16(utf8.c_str(), byteCount, wide.data(), needed);
-    // Text ending inside a multi-byte sequence comes back as U+FFFD with no
-    // terminator at all, so only the units actually written are text.
+    // Under Wine, text ending inside a multi-byte sequence comes back as
+    // U+FFFD with no terminator at all, so only the units actually written
+    // are text, whatever the system.
     const auto end = wide.begin() + std::clamp(written, 0, needed);
     wide.erase(std::find(wide.begin(), end, u'\0'), wide.end());
     return wide;
