@@ -1,8 +1,9 @@
 # Fails unless every test of the build tree that runs under the emulator
-# requires the Wine server fixture (or is its start or stop). A test without
-# it still passes, but starts a server of its own (seconds each) and may run
-# after the stop or beside it. Run by ctest in the build root (cmake/WineServer.cmake):
-#   cmake -DCTEST=ctest -DCONFIG=<config or empty> -DEMULATOR=<path> -DFIXTURE=<name> -DSELF=<this test> -P ...
+# requires the Wine server fixture, but for the fixture's own (named
+# FIXTURE.*: its start, its stop, this check). A test without it still passes,
+# but starts a server of its own (seconds each) and may run beside the stop.
+# Run by ctest in the build root (cmake/WineServer.cmake):
+#   cmake -DCTEST=ctest -DCONFIG=<config or empty> -DEMULATOR=<path> -DFIXTURE=<name> -P ...
 set(config_option)
 if(CONFIG)  # a multi-config tree lists its tests only for one configuration
     set(config_option -C ${CONFIG})
@@ -28,11 +29,11 @@ foreach(index RANGE ${count})
     string(JSON command ERROR_VARIABLE no_command GET "${test}" command)
     string(FIND "${command}" "${EMULATOR}" at)
     string(FIND "${command}" "${normal_emulator}" normal_at)
-    if(name STREQUAL SELF OR no_command OR (at EQUAL -1 AND normal_at EQUAL -1))
+    if(name MATCHES "^${FIXTURE}[.]" OR no_command OR (at EQUAL -1 AND normal_at EQUAL -1))
         continue()
     endif()
     math(EXPR emulated "${emulated} + 1")
-    set(in_fixture FALSE)
+    set(requires FALSE)
     string(JSON properties ERROR_VARIABLE no_properties LENGTH "${test}" properties)
     if(no_properties)
         set(properties 0)
@@ -43,11 +44,11 @@ foreach(index RANGE ${count})
         endif()
         string(JSON property GET "${test}" properties ${p} name)
         string(JSON value GET "${test}" properties ${p} value)
-        if(property MATCHES "^FIXTURES_(REQUIRED|SETUP|CLEANUP)$" AND value MATCHES "\"${FIXTURE}\"")
-            set(in_fixture TRUE)
+        if(property STREQUAL "FIXTURES_REQUIRED" AND value MATCHES "\"${FIXTURE}\"")
+            set(requires TRUE)
         endif()
     endforeach()
-    if(NOT in_fixture)
+    if(NOT requires)
         list(APPEND lacking ${name})
     endif()
 endforeach()

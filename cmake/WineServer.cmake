@@ -24,7 +24,7 @@ function(scriptfonts_tests_under_wine_server)
         list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 emulator)
         add_test(NAME ${fixture}.required-by-every-test
                  COMMAND ${CMAKE_COMMAND} -DCTEST=${CMAKE_CTEST_COMMAND} -DCONFIG=$<CONFIG> -DEMULATOR=${emulator}
-                         -DFIXTURE=${fixture} -DSELF=${fixture}.required-by-every-test
+                         -DFIXTURE=${fixture}
                          -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckWineServerFixture.cmake
                  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
         set_tests_properties(${fixture}.required-by-every-test PROPERTIES TIMEOUT 60)
