@@ -9,10 +9,14 @@ set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 # The oldest Windows the images are for: Vista, which has everything they
 # import. Its version goes into their headers, and every object is compiled
 # against it (GoogleTest's too), so the headers declare nothing Vista lacks.
+# With it, for every object alike: no min and max macros (the Windows SDK
+# defines them in C++ too, and std::min after <windows.h> does not compile
+# with MSVC), and none of what <windows.h> includes beyond the core (sockets,
+# shell, OLE, crypto, common dialogs, multimedia), which no source uses.
 set(scriptfonts_oldest_windows 0x0600)
 if(WIN32)
     add_compile_definitions(_WIN32_WINNT=${scriptfonts_oldest_windows} WINVER=${scriptfonts_oldest_windows}
-                            NTDDI_VERSION=${scriptfonts_oldest_windows}0000)
+                            NTDDI_VERSION=${scriptfonts_oldest_windows}0000 NOMINMAX WIN32_LEAN_AND_MEAN)
 endif()
 
 function(scriptfonts_compiler_settings target)

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <iostream>
 #include <sstream>
 

@@ -3,6 +3,7 @@
 // win32/, and the unit tests supply a stand-in that records every call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <optional>
 #include <string>
 #include <thread>

@@ -1,3 +1,5 @@
+#include <cwchar>
+
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 

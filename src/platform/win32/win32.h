@@ -1,12 +1,7 @@
-// The one place <windows.h> comes in, with the settings the library needs.
+// The one place <windows.h> comes in (the build sets NOMINMAX and
+// WIN32_LEAN_AND_MEAN for every object: cmake/CompilerSettings.cmake).
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <exception>

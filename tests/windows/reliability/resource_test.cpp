@@ -1,7 +1,7 @@
 // Ten thousand calls of every script function, through every path, leave the
 // process's handles, GDI and USER objects where they were and its private
-// memory within a bound. A counter the platform does not keep is reported as
-// such, never passed silently.
+// memory within a bound. Each counter proves it counts before it is trusted;
+// only those Wine is known not to keep are let off, and only there.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -169,7 +169,7 @@ struct Counter {
     Reader read;
     Reading (*withKnownObject)(Reader read);
     const char* knownObject;
-    std::uint64_t knownObjectWeight;  // how far the known object moves the counter, at least
+    std::uint64_t knownObjectWeight;  // how far the known object moves the counter: exactly 1, or at least
     std::int64_t allowance;           // grows by at most this; see the rules above
 };
 
@@ -185,19 +185,26 @@ const Counter counters[] = {
      writtenBlockBytes / 2, privateMemoryAllowance},
 };
 constexpr int counterCount = static_cast<int>(std::size(counters));
+// Wine 8 reads these as 0, or fails the call.
+const std::string notKeptByWine[] = {"HandleCount", "GdiObjects", "UserObjects", "PrivateUsage"};
 
-// Empty when the counter works here; else why it cannot be trusted.
-std::string unsupportedBecause(const Counter& counter) {
+// Empty when the counter works here: up by the known object's weight while it
+// exists (by exactly 1 for one object) and down as far once it is gone, in one
+// of a few tries (the system may open something meanwhile). Else why not.
+std::string unsupportedBecause(const Counter& counter, int tries = 3) {
     const Reading before = counter.read();
     const Reading during = counter.withKnownObject(counter.read);
-    if (!before.taken || !during.taken) {
-        return "the call fails, error " + std::to_string(before.taken ? during.error : before.error);
+    const Reading after = counter.read();
+    for (const Reading& reading : {before, during, after}) {
+        if (!reading.taken) return "the call fails, error " + std::to_string(reading.error);
     }
-    if (during.value < before.value + counter.knownObjectWeight) {
-        return "it reads " + std::to_string(before.value) + " without and " + std::to_string(during.value) + " with " +
-               counter.knownObject;
-    }
-    return {};
+    const auto weight = static_cast<std::int64_t>(counter.knownObjectWeight);
+    const auto up = static_cast<std::int64_t>(during.value - before.value);
+    const auto down = static_cast<std::int64_t>(during.value - after.value);
+    if (weight == 1 ? up == 1 && down == 1 : up >= weight && down >= weight) return {};
+    if (tries > 1) return unsupportedBecause(counter, tries - 1);
+    return "it reads " + std::to_string(before.value) + " without, " + std::to_string(during.value) + " with " +
+           counter.knownObject + " and " + std::to_string(after.value) + " after";
 }
 
 // --- the measured run ---
@@ -287,10 +294,11 @@ TEST_P(ResourceCounters, StayWhereTheyWereAfterTheRun) {
     const Measurement& run = measurement();
     ASSERT_TRUE(run.setUpFailure.empty()) << run.setUpFailure;
     const std::string& unsupported = run.unsupported[GetParam()];
-    if (!unsupported.empty()) {
-        GTEST_SKIP() << "NOTE: " << counter.source << " is not kept by this platform (" << unsupported
-                     << "), so it is not checked";
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (!unsupported.empty() && wine && std::count(std::begin(notKeptByWine), std::end(notKeptByWine), counter.name)) {
+        GTEST_SKIP() << "NOTE: " << counter.source << " is not kept by Wine (" << unsupported << "), not checked";
     }
+    ASSERT_TRUE(unsupported.empty()) << counter.source << " fails its proof, so it cannot be trusted: " << unsupported;
     const Reading& baseline = run.baseline[GetParam()];
     const Reading& after = run.after[GetParam()];
     ASSERT_TRUE(baseline.taken && after.taken)

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cwchar>
 #include <filesystem>
+#include <utility>
 
 #include "support/win32_owners.h"
 
