@@ -46,6 +46,11 @@ set(SCRIPTFONTS_SIGN_PASSWORD_FILE "$ENV{SCRIPTFONTS_SIGN_PASSWORD_FILE}" CACHE 
     "File holding the password of SCRIPTFONTS_SIGN_PKCS12")
 set(SCRIPTFONTS_SIGN_TIMESTAMP_URL "$ENV{SCRIPTFONTS_SIGN_TIMESTAMP_URL}" CACHE STRING
     "RFC 3161 time-stamping server for the signatures; empty: none")
+# A slow time-stamp server answers within seconds, a minute at worst; one that
+# takes the connection and never answers must not hold the package step (and
+# CI) for ever.
+set(SCRIPTFONTS_SIGN_TIMEOUT 120 CACHE STRING
+    "Seconds each osslsigncode run (signing, time stamp included; reading the signer back) may take before the package is given up")
 # Looked for even when nothing is named yet: the environment may name a certificate at package time.
 find_program(SCRIPTFONTS_OSSLSIGNCODE osslsigncode)
 
@@ -68,7 +73,7 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package/start.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/sign-and-list.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/fix-zip.cmake)
 # What they need, under CPACK_ names: only those reach cpack.
-foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL OSSLSIGNCODE PYTHON3 SOURCE_DATE_EPOCH)
+foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT OSSLSIGNCODE PYTHON3 SOURCE_DATE_EPOCH)
     set(CPACK_SCRIPTFONTS_${setting} "${SCRIPTFONTS_${setting}}")
 endforeach()
 # Named before include(CPack), which leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.
