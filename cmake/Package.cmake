@@ -15,10 +15,10 @@ install(CODE [[
 ]])
 # Packaging builds what ships and nothing else, with every generator: the
 # install step below builds the two programs. Without these, the package
-# target would first build `all` (through preinstall with Makefiles and
-# Ninja, directly with Visual Studio, Xcode and Ninja Multi-Config), every
-# test program and benchmark included, and a test that fails to build would
-# stop it before start.cmake removes the previous package.
+# target would first build `all` (through preinstall with Makefiles, directly
+# with Ninja, Ninja Multi-Config and Visual Studio), every test program and
+# benchmark included, and a test that fails to build would stop it before
+# start.cmake removes the previous package.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CMAKE_SKIP_PACKAGE_ALL_DEPENDENCY ON)
 install(CODE "
