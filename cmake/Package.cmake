@@ -13,9 +13,14 @@ install(CODE [[
         message(FATAL_ERROR "scriptfonts ships from a Release build, not '${CMAKE_INSTALL_CONFIG_NAME}'")
     endif()
 ]])
-# Packaging builds what ships and nothing else: without this, cpack's
-# preinstall step would build `all`, every test program and benchmark included.
+# Packaging builds what ships and nothing else, with every generator: the
+# install step below builds the two programs. Without these, the package
+# target would first build `all` (through preinstall with Makefiles, directly
+# with Ninja, Ninja Multi-Config and Visual Studio), every test program and
+# benchmark included, and a test that fails to build would stop it before
+# start.cmake removes the previous package.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CMAKE_SKIP_PACKAGE_ALL_DEPENDENCY ON)
 install(CODE "
     execute_process(
         COMMAND \"${CMAKE_COMMAND}\" -E env --unset=MAKEFLAGS --unset=MFLAGS
@@ -46,6 +51,11 @@ set(SCRIPTFONTS_SIGN_PASSWORD_FILE "$ENV{SCRIPTFONTS_SIGN_PASSWORD_FILE}" CACHE 
     "File holding the password of SCRIPTFONTS_SIGN_PKCS12")
 set(SCRIPTFONTS_SIGN_TIMESTAMP_URL "$ENV{SCRIPTFONTS_SIGN_TIMESTAMP_URL}" CACHE STRING
     "RFC 3161 time-stamping server for the signatures; empty: none")
+# A slow time-stamp server answers within seconds, a minute at worst; one that
+# takes the connection and never answers must not hold the package step (and
+# CI) for ever.
+set(SCRIPTFONTS_SIGN_TIMEOUT 120 CACHE STRING
+    "Seconds each osslsigncode run (signing, time stamp included; reading the signer back) may take before the package is given up")
 # Looked for even when nothing is named yet: the environment may name a certificate at package time.
 find_program(SCRIPTFONTS_OSSLSIGNCODE osslsigncode)
 
@@ -68,9 +78,18 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package/start.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/sign-and-list.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/fix-zip.cmake)
 # What they need, under CPACK_ names: only those reach cpack.
-foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL OSSLSIGNCODE PYTHON3 SOURCE_DATE_EPOCH)
+foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT OSSLSIGNCODE PYTHON3 SOURCE_DATE_EPOCH)
     set(CPACK_SCRIPTFONTS_${setting} "${SCRIPTFONTS_${setting}}")
 endforeach()
+# No source package. A release's sources are its commit (a clone, or the
+# archive the repository's host makes of its tag); CPack's source package
+# would zip the build folder along with the sources and run the scripts above
+# over it, deleting this package's zip and rewriting its SHA256SUMS. CMake
+# adds the package_source target only where it finds CPackSourceConfig.cmake
+# beside the build, so the source configuration include(CPack) always writes
+# goes elsewhere, and an earlier configure's is removed.
+set(CPACK_SOURCE_OUTPUT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CMakeFiles/scriptfonts-no-source-package.cmake)
+file(REMOVE ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake)
 # Named before include(CPack), which leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.
 set(SCRIPTFONTS_PACKAGE_ARCHIVE ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip)
 set(CPACK_SCRIPTFONTS_ARCHIVE ${SCRIPTFONTS_PACKAGE_ARCHIVE})

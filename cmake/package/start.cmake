@@ -10,7 +10,7 @@ file(REMOVE "${CPACK_SCRIPTFONTS_ARCHIVE}" "${CPACK_SCRIPTFONTS_ARCHIVE_SUMS}")
 # is said, so the two never disagree without a word; the password file's
 # value is never shown, in case it holds the password itself.
 set(CPACK_SCRIPTFONTS_SIGN_PKCS12_ORIGIN "the build's cache")
-foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL)
+foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT)
     set(name SCRIPTFONTS_${setting})
     set(cached "${CPACK_${name}}")
     set(given "$ENV{${name}}")
