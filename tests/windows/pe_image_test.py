@@ -6,9 +6,10 @@ The DLL is loaded into a third-party host, so what its PE image promises
 matters as much as what its code does: the exact export list the engine
 resolves, imports from Windows system DLLs only, the version resource, the
 loader's exploit mitigations and the ASLR they rely on, no memory both
-writable and executable, stack canaries, and, in what ships, no debug
-information. scriptfonts-run.exe is what users run beside it, so the checks
-that are not about being the engine's DLL apply to it as well.
+writable and executable, stack canaries with their guard seeded at entry and
+nothing imported for it, and, in what ships, no debug information.
+scriptfonts-run.exe is what users run beside it, so the checks that are not
+about being the engine's DLL apply to it as well.
 
 Usage: pe_image_test.py --objdump OBJDUMP --objcopy OBJCOPY [--config CONFIG]
                               [--objects TARGET=OBJ;OBJ...]... IMAGE
@@ -72,10 +73,14 @@ SHIPPED_CONFIGS = {"Release", "MinSizeRel"}
 # them together with the COFF symbol table.
 DEBUG_SECTION_PREFIXES = (".debug", ".zdebug", ".stab")
 
-# libssp's failure routine, which every canary check calls, announces itself
-# with this text. The image is stripped, so the routine is found through the
-# text rather than by its name, __stack_chk_fail.
-STACK_SMASHING_MESSAGE = b"*** stack smashing detected ***"
+# The canary's failure routine ends the process with __fastfail (int 0x29),
+# passing FAST_FAIL_STACK_COOKIE_CHECK_FAILURE in ecx. The image is stripped,
+# so it is found by what it does rather than by its name, __stack_chk_fail.
+FAST_FAIL = re.compile(r"int\s+0x29$")
+STACK_COOKIE_REASON = re.compile(r"mov\s+ecx,0x2$")
+# What libssp's canary seeding imported (the crypto API, which loads its
+# providers under the loader lock); nothing else of either image needs them.
+CANARY_SEEDING_DLLS = {"advapi32.dll", "bcrypt.dll", "crypt32.dll"}
 
 Section = collections.namedtuple("Section", "name virtual_address virtual_size raw_offset raw_size characteristics")
 
@@ -121,6 +126,7 @@ class Image:
             magic = struct.unpack_from("<H", data, optional)[0]
             if magic != PE32_PLUS_MAGIC:
                 raise ToolError(f"optional header magic {magic:#x}, expected PE32+ ({PE32_PLUS_MAGIC:#x})")
+            entry_point = struct.unpack_from("<I", data, optional + 16)[0]
             image_base = struct.unpack_from("<Q", data, optional + 24)[0]
             directory_count = struct.unpack_from("<I", data, optional + 108)[0]
             directories = [struct.unpack_from("<II", data, optional + 112 + 8 * index)
@@ -144,6 +150,7 @@ class Image:
             "characteristics": characteristics,
             "symbol_table": symbol_table,
             "symbol_count": symbol_count,
+            "entry_point": entry_point,
             "image_base": image_base,
             "directories": directories,
             "sections": sections,
@@ -164,14 +171,12 @@ class Image:
                 return self.data[start:start + size]
         raise ToolError(f"RVA {rva:#x} (+{size}) lies in no section's file data")
 
-    def find_bytes(self, needle):
-        """The virtual address of the first occurrence of needle in a section's data, or None."""
-        for section in self.headers["sections"]:
-            start = section.raw_offset
-            found = self.data.find(needle, start, start + min(section.raw_size, section.virtual_size))
-            if found >= 0:
-                return self.headers["image_base"] + section.virtual_address + found - start
-        return None
+    def pointer_at(self, address):
+        """The 64-bit value the image holds at a virtual address, or None outside its file data."""
+        try:
+            return struct.unpack("<Q", self.bytes_at(address - self.headers["image_base"], 8))[0]
+        except ToolError:
+            return None
 
     @functools.cached_property
     def functions(self):
@@ -188,6 +193,12 @@ class Image:
         if index >= 0 and self.functions[index][0] <= address < self.functions[index][1]:
             return self.functions[index]
         return (address, address)
+
+    def instructions_of(self, function):
+        """The (address, text) instructions between a function's (begin, end)."""
+        begin = bisect.bisect_left(self.instructions, (function[0], ""))
+        end = bisect.bisect_left(self.instructions, (function[1], ""))
+        return self.instructions[begin:end]
 
     @functools.cached_property
     def instructions(self):
@@ -349,30 +360,84 @@ def no_section_both_writable_and_executable(image):
             for section in sections if section.characteristics & both == both]
 
 
+DIRECT_CALL = re.compile(r"(?:call|jmp)\s+(?:0x)?([0-9a-f]+)(?:\s+<[^>]*>)?$")
+
+
+def calls(instructions):
+    """(address, target) of each direct call or jump."""
+    return [(address, int(match.group(1), 16)) for address, text in instructions if (match := DIRECT_CALL.match(text))]
+
+
+def callers_of(image, target):
+    return {image.function_at(address) for address, called in calls(image.instructions) if called == target}
+
+
+def referenced(text):
+    """The address objdump notes for a rip-relative operand ("# 0x..."), or None."""
+    match = re.search(r"\[rip[+-]0x[0-9a-f]+\].*#\s*(?:0x)?([0-9a-f]+)", text)
+    return int(match.group(1), 16) if match else None
+
+
+@functools.lru_cache(maxsize=None)
+def canary(image):
+    """(the failure routine, its callers, the addresses they all read through a
+    pointer: the guard alone), or the problem."""
+    enders = {image.function_at(address) for address, text in image.instructions if FAST_FAIL.match(text)}
+    # The routine that makes a fast fail for a stack cookie, or hands it that reason.
+    routines = {function for function in enders.union(*(callers_of(image, ender[0]) for ender in enders))
+                if any(STACK_COOKIE_REASON.match(text) for _, text in image.instructions_of(function))}
+    if len(routines) != 1:
+        return (f"{len(routines)} functions end the process for a smashed stack cookie with a fast fail "
+                f"({', '.join(hex(routine[0]) for routine in sorted(routines))}), expected __stack_chk_fail alone")
+    failure = routines.pop()
+    callers = callers_of(image, failure[0])
+    guards = [{image.pointer_at(address) for _, text in image.instructions_of(caller)
+               if (address := referenced(text)) is not None} for caller in callers]
+    return failure, callers, set.intersection(*guards) - {None} if guards else set()
+
+
 @check
 def stack_protector_canaries_checked(image):
-    # The failure routine is the function that loads libssp's message; each
-    # function compiled with a canary calls it when the canary was overwritten.
-    # libssp's own __stack_chk_fail_local is one caller, so one caller is not
-    # evidence; instrumented code makes the others.
-    message = image.find_bytes(STACK_SMASHING_MESSAGE)
-    if message is None:
-        return [f"no {STACK_SMASHING_MESSAGE.decode()!r} text: libssp's __stack_chk_fail is not linked in, "
-                "so no function checks a stack canary"]
-    loads = [address for address, text in image.instructions
-             if re.search(r"#\s*(?:0x)?0*%x\b" % message, text)]
-    routines = {image.function_at(address)[0] for address in loads}
-    if len(routines) != 1:
-        return [f"the stack-smashing message at {message:#x} is used by {len(routines)} functions "
-                f"({', '.join(hex(routine) for routine in sorted(routines))}), expected exactly __stack_chk_fail"]
-    failure = routines.pop()
-    call = re.compile(r"(?:call|jmp)\s+(?:0x)?0*%x(?:\s+<[^>]*>)?$" % failure)
-    callers = {image.function_at(address) for address, text in image.instructions if call.match(text)}
-    if len(callers) < 2:
-        return [f"the canary failure routine at {failure:#x} is called from {len(callers)} function(s): "
-                "no code of ours checks a canary"]
-    NOTES.append(f"canary failure routine at {failure:#x}, called from {len(callers)} functions")
+    # Each function compiled with a canary calls the failure routine when it was overwritten.
+    found = canary(image)
+    if isinstance(found, str):
+        return [found]
+    failure, callers, _ = found
+    if not callers:
+        return [f"the canary failure routine at {failure[0]:#x} is called from no function: no code checks a canary"]
+    NOTES.append(f"canary failure routine at {failure[0]:#x}, called from {len(callers)} functions")
     return []
+
+
+@check
+def stack_guard_seeded_at_entry(image):
+    # The guard differs per process only when the entry point stores it, before
+    # the C runtime's entry starts instrumented code, from what changes (the
+    # time stamp counter among the rest).
+    found = canary(image)
+    if isinstance(found, str):
+        return [found]
+    guards = found[2]
+    if len(guards) != 1:
+        return [f"the canary checks share {len(guards)} addresses read through a pointer "
+                f"({', '.join(hex(guard) for guard in sorted(guards))}), expected the guard alone"]
+    guard = next(iter(guards))
+    entry = image.function_at(image.headers["image_base"] + image.headers["entry_point"])
+    for target in sorted({called for _, called in calls(image.instructions_of(entry))}):
+        body = [text for _, text in image.instructions_of(image.function_at(target))]
+        if "rdtsc" in body and any(text.startswith("mov    QWORD PTR [rip") and referenced(text) == guard
+                                   for text in body):
+            NOTES.append(f"guard at {guard:#x} seeded by {target:#x}, called from the entry point {entry[0]:#x}")
+            return []
+    return [f"the entry point at {entry[0]:#x} calls nothing that reads the time stamp counter and stores the "
+            f"guard at {guard:#x}: every process has the same canary"]
+
+
+@check
+def imports_nothing_for_the_canary(image):
+    found = [dll for dll in image.imported_dlls if dll.lower() in CANARY_SEEDING_DLLS]
+    return [f"imports {', '.join(found)}: the canary is seeded without the crypto API, and nothing else needs it"
+            ] if found else []
 
 
 @check

@@ -7,7 +7,7 @@
 namespace scriptfonts::run {
 
 const char usage[] =
-    "usage: scriptfonts-run [--library PATH] [--list] [--version] [FUNCTION ARGUMENT]...\n"
+    "usage: scriptfonts-run [--library PATH] [--list] [--version] [--load-report] [FUNCTION ARGUMENT]...\n"
     "       scriptfonts-run --help | -h | /?\n"
     "Loads scriptfonts.dll (beside this program unless --library names another) as the host's\n"
     "scripting engine does, then calls each FUNCTION with its ARGUMENT, in order, in this process,\n"
@@ -16,14 +16,17 @@ const char usage[] =
     "  --library PATH  the DLL to load instead of the one beside this program\n"
     "  --list          print the signature list and the version the library reports\n"
     "  --version       print this program's version and the loaded DLL's file version\n"
+    "  --load-report   load the DLLs the library imports first, then print what else loading\n"
+    "                  the library brought into the process (its initialisation must load nothing)\n"
     "  --help, -h, /?  print this text\n"
     "An ARGUMENT written @PATH is replaced by the exact bytes of the file PATH (any length, any\n"
     "bytes but NUL, malformed UTF-8 included); write @@ for an argument that starts with a literal @.\n"
     "Arguments are printed in quotes, with \\\", \\\\, \\n, \\r, \\t and \\xNN for other control\n"
     "characters and bytes that are not UTF-8.\n"
-    "Exit status: 0 every call returned status 0 (or --help), 1 some call did not,\n"
-    "2 nothing was called: a bad command line, an unreadable @PATH, or a DLL that cannot be\n"
-    "loaded or is not a script library (one line on standard error says why).\n";
+    "Exit status: 0 every call returned status 0 (or --help), 1 some call did not, or the load\n"
+    "brought in another module (--load-report), 2 nothing was called: a bad command line, an\n"
+    "unreadable @PATH, or a DLL that cannot be loaded or is not a script library (one line on\n"
+    "standard error says why).\n";
 
 namespace {
 
@@ -55,6 +58,8 @@ Request parseCommandLine(int argc, const wchar_t* const* argv) {
             request.list = true;
         } else if (word == L"--version") {
             request.version = true;
+        } else if (word == L"--load-report") {
+            request.loadReport = true;
         } else if (word == L"--library") {
             if (++i == argc) throw RunError("--library needs a path");
             // An empty path would otherwise quietly mean the default DLL.
@@ -68,7 +73,7 @@ Request parseCommandLine(int argc, const wchar_t* const* argv) {
             ++i;
         }
     }
-    if (!request.help && !request.list && !request.version && request.calls.empty()) {
+    if (!request.help && !request.list && !request.version && !request.loadReport && request.calls.empty()) {
         throw RunError("nothing to do (try --help)");
     }
     return request;

@@ -22,6 +22,7 @@ struct Request {
     bool list = false;
     bool help = false;
     bool version = false;
+    bool loadReport = false;
     std::vector<Call> calls;
 };
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -15,6 +16,16 @@ constexpr std::size_t dosHeaderSize = 64;
 constexpr std::size_t newHeaderOffsetField = 0x3c;  // e_lfanew
 constexpr std::size_t signatureAndMachineSize = 6;  // "PE\0\0", then the 16-bit Machine
 constexpr std::uint32_t largestNewHeaderOffset = 1 << 24;  // far beyond any real image
+constexpr std::size_t coffHeaderEnd = 24;  // the signature and the COFF header
+constexpr std::size_t sectionCountField = 6, optionalHeaderSizeField = 20;
+constexpr unsigned pe32Magic = 0x10b, pe32PlusMagic = 0x20b;
+constexpr std::size_t pe32Directories = 96, pe32PlusDirectories = 112;  // in the optional header
+constexpr std::size_t importDirectory = 1;
+constexpr std::size_t sectionHeaderSize = 40;
+constexpr std::size_t sectionAddressField = 12, sectionRawSizeField = 16, sectionRawOffsetField = 20;
+constexpr std::size_t importDescriptorSize = 20, importNameField = 12;
+constexpr std::size_t mostImportedDlls = 1024;
+constexpr std::size_t longestDllName = 256;
 
 // Reads up to size bytes at offset; fewer at the end of the file.
 std::vector<unsigned char> readAt(HANDLE file, std::uint32_t offset, std::size_t size) {
@@ -46,21 +57,75 @@ ImageKind kindOfMachine(unsigned machine) {
     }
 }
 
+// The offset of the "PE\0\0" signature, or 0 when the file has none.
+std::uint32_t newHeaderOffset(HANDLE file) {
+    const auto dos = readAt(file, 0, dosHeaderSize);
+    if (dos.size() < dosHeaderSize || dos[0] != 'M' || dos[1] != 'Z') return 0;
+    const std::uint32_t offset = littleEndian(&dos[newHeaderOffsetField], 4);
+    if (offset == 0 || offset > largestNewHeaderOffset) return 0;
+    const auto pe = readAt(file, offset, 4);
+    return pe.size() == 4 && pe[0] == 'P' && pe[1] == 'E' && pe[2] == 0 && pe[3] == 0 ? offset : 0;
+}
+
+struct SectionMap {
+    std::vector<unsigned char> headers;  // the section table
+
+    // Where the byte at rva lies in the file, or 0 when no section holds it.
+    std::uint32_t fileOffset(std::uint32_t rva) const {
+        for (std::size_t at = 0; at + sectionHeaderSize <= headers.size(); at += sectionHeaderSize) {
+            const std::uint32_t start = littleEndian(&headers[at + sectionAddressField], 4);
+            const std::uint32_t rawSize = littleEndian(&headers[at + sectionRawSizeField], 4);
+            if (rva >= start && rva - start < rawSize) {
+                return littleEndian(&headers[at + sectionRawOffsetField], 4) + (rva - start);
+            }
+        }
+        return 0;
+    }
+};
+
 }  // namespace
+
+std::vector<std::string> readImportedDlls(const std::wstring& path) {
+    const UniqueFile file = openForReading(path);
+    if (file.get() == INVALID_HANDLE_VALUE) return {};
+    const std::uint32_t offset = newHeaderOffset(file.get());
+    const auto coff = offset == 0 ? std::vector<unsigned char>{} : readAt(file.get(), offset, coffHeaderEnd);
+    if (coff.size() < coffHeaderEnd) return {};
+    const std::uint32_t optionalSize = littleEndian(&coff[optionalHeaderSizeField], 2);
+    const auto optional = readAt(file.get(), offset + coffHeaderEnd, optionalSize);
+    if (optional.size() < 2) return {};
+    const unsigned magic = littleEndian(&optional[0], 2);
+    const std::size_t directories = magic == pe32PlusMagic ? pe32PlusDirectories
+                                    : magic == pe32Magic   ? pe32Directories
+                                                           : 0;
+    const std::size_t importEntry = directories + 8 * importDirectory;
+    if (directories == 0 || optional.size() < importEntry + 8) return {};
+    const SectionMap sections{readAt(file.get(), offset + coffHeaderEnd + optionalSize,
+                                     sectionHeaderSize * littleEndian(&coff[sectionCountField], 2))};
+    std::uint32_t descriptor = sections.fileOffset(littleEndian(&optional[importEntry], 4));
+    std::vector<std::string> names;
+    while (descriptor != 0 && names.size() < mostImportedDlls) {
+        const auto entry = readAt(file.get(), descriptor, importDescriptorSize);
+        const std::uint32_t name = entry.size() == importDescriptorSize
+                                       ? sections.fileOffset(littleEndian(&entry[importNameField], 4))
+                                       : 0;
+        if (name == 0) break;  // the all-zero descriptor that ends the table
+        const auto text = readAt(file.get(), name, longestDllName);
+        names.emplace_back(text.begin(), std::find(text.begin(), text.end(), '\0'));
+        descriptor += importDescriptorSize;
+    }
+    return names;
+}
 
 ImageHeader readImageHeader(const std::wstring& path) {
     const UniqueFile file = openForReading(path);
     if (file.get() == INVALID_HANDLE_VALUE) return {};
     ImageHeader header;
     header.kind = ImageKind::notPortableExecutable;
-    const auto dos = readAt(file.get(), 0, dosHeaderSize);
-    if (dos.size() < dosHeaderSize || dos[0] != 'M' || dos[1] != 'Z') return header;
-    const std::uint32_t offset = littleEndian(&dos[newHeaderOffsetField], 4);
-    if (offset > largestNewHeaderOffset) return header;
+    const std::uint32_t offset = newHeaderOffset(file.get());
+    if (offset == 0) return header;
     const auto pe = readAt(file.get(), offset, signatureAndMachineSize);
-    if (pe.size() < signatureAndMachineSize || pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) {
-        return header;
-    }
+    if (pe.size() < signatureAndMachineSize) return header;
     header.machine = littleEndian(&pe[4], 2);
     header.kind = kindOfMachine(header.machine);
     return header;

@@ -18,7 +18,7 @@ namespace scriptfonts::run {
 namespace {
 
 constexpr int exitAllCallsOk = 0;
-constexpr int exitCallFailed = 1;  // some call returned a status other than statusOk
+constexpr int exitCallFailed = 1;  // some call returned a status other than statusOk, or the load brought in a module
 constexpr int exitRunError = 2;    // the command line or the library was unusable
 
 constexpr std::int32_t noTag = -1;  // shows whether the library wrote the result record
@@ -57,6 +57,20 @@ bool runCall(const Call& call, ScriptFunction function) {
     return true;
 }
 
+// One line: what else the library's load brought in; true when nothing.
+bool reportLoad(const ScriptLibrary& library) {
+    const LoadReport& report = library.loadReport();
+    std::string line = "loading " + library.path() + " (its imports loaded first: " + report.importsLoadedFirst + ")";
+    if (report.othersLoaded.empty()) {
+        printLine(line + " loaded no other module");
+        return true;
+    }
+    line += " also loaded:";
+    for (std::size_t i = 0; i < report.othersLoaded.size(); ++i) line += (i == 0 ? " " : ", ") + report.othersLoaded[i];
+    printLine(line);
+    return false;
+}
+
 int run(const Request& request) {
     if (request.help) {
         std::fputs(usage, stdout);
@@ -64,18 +78,18 @@ int run(const Request& request) {
     }
     // Before loading, so that it shows even when the DLL does not load.
     if (request.version) printLine("scriptfonts-run " SCRIPTFONTS_VERSION_TEXT);
-    const ScriptLibrary library(request.libraryPath.empty() ? besideProgram(L"scriptfonts.dll")
-                                                            : request.libraryPath);
+    const ScriptLibrary library(
+        request.libraryPath.empty() ? besideProgram(L"scriptfonts.dll") : request.libraryPath, request.loadReport);
     // Every name is resolved before any call, so a mistyped one changes nothing.
     std::vector<ScriptFunction> functions;
     for (const Call& call : request.calls) functions.push_back(library.function(call.function));
 
+    bool allOk = !request.loadReport || reportLoad(library);
     if (request.version) printLine(library.path() + ": " + library.fileVersion());
     if (request.list) {
         printLine(library.signatureList());
         printLine("version " + std::to_string(library.version()));
     }
-    bool allOk = true;
     for (std::size_t i = 0; i < request.calls.size(); ++i) {
         allOk = runCall(request.calls[i], functions[i]) && allOk;
     }

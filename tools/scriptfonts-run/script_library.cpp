@@ -1,10 +1,12 @@
 #include "script_library.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "command_line.h"
 #include "image_header.h"
+#include "load_watch.h"
 #include "text.h"
 
 namespace scriptfonts::run {
@@ -16,8 +18,15 @@ std::string_view trimSpaces(std::string_view text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-HMODULE loadLibrary(const std::wstring& path) {
-    const HMODULE module = LoadLibraryW(path.c_str());
+// report: null, or where a watched load says what it brought in.
+UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
+    std::optional<ImportsLoaded> imports;
+    std::optional<LoadWatch> watch;
+    if (report != nullptr) {
+        imports.emplace(path);
+        watch.emplace();
+    }
+    UniqueModule module(LoadLibraryW(path.c_str()));
     if (module == nullptr) {
         const DWORD error = GetLastError();
         std::string message = "cannot load " + toUtf8(path) + ": " + systemMessage(error, toUtf8(path));
@@ -25,6 +34,10 @@ HMODULE loadLibrary(const std::wstring& path) {
         const std::string foreign = describeForeignImage(readImageHeader(path));
         if (!foreign.empty()) message += "; " + foreign;
         throw RunError(message);
+    }
+    if (report != nullptr) {
+        report->importsLoadedFirst = imports->names();
+        report->othersLoaded = watch->othersLoaded(module.get());
     }
     return module;
 }
@@ -81,9 +94,9 @@ ScriptLibrary::Lifecycle ScriptLibrary::resolveLifecycle() const {
     return lifecycle;
 }
 
-ScriptLibrary::ScriptLibrary(const std::wstring& path)
+ScriptLibrary::ScriptLibrary(const std::wstring& path, bool watchLoad)
     : path_(toUtf8(path)),
-      module_(loadLibrary(path)),
+      module_(loadLibrary(path, watchLoad ? &loadReport_ : nullptr)),
       lifecycle_(resolveLifecycle()),
       session_(lifecycle_),
       functions_(parseSignatureList(session_.signatureList())) {

@@ -6,12 +6,11 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "scriptfonts.h"
+#include "unique_module.h"
 
 namespace scriptfonts::run {
 
@@ -24,14 +23,22 @@ struct ScriptEntry {
 // "name_s, name_s, ...": each entry's name and parameter letters.
 std::vector<ScriptEntry> parseSignatureList(const std::string& list);
 
+// What a watched load brought into the process besides the library.
+struct LoadReport {
+    std::string importsLoadedFirst;         // "GDI32.dll, KERNEL32.dll", or "none"
+    std::vector<std::string> othersLoaded;  // "bcrypt.dll (unloaded again)"; empty: nothing else
+};
+
 class ScriptLibrary {
 public:
     // Throws RunError when the file cannot be loaded (with the system's
     // message, and what the file is when it is no x64 image), lacks a lifecycle entry,
-    // or lists a function it does not export.
-    explicit ScriptLibrary(const std::wstring& path);
+    // or lists a function it does not export. With watchLoad, the DLLs it
+    // imports are loaded first and its load is watched (loadReport()).
+    ScriptLibrary(const std::wstring& path, bool watchLoad);
 
     const std::string& path() const { return path_; }
+    const LoadReport& loadReport() const { return loadReport_; }
     // "file version 1.0.0.2" from the DLL's version resource, or "no version resource".
     std::string fileVersion() const;
     const std::string& signatureList() const { return session_.signatureList(); }
@@ -40,11 +47,6 @@ public:
     ScriptFunction function(const std::string& name) const;
 
 private:
-    struct ModuleRelease {
-        void operator()(HMODULE module) const { FreeLibrary(module); }
-    };
-    using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleRelease>;
-
     // The four entries every script library has, whether or not it is used.
     struct Lifecycle {
         const char* (*initialize)(const TaggedValue* arguments, std::int32_t count);
@@ -70,6 +72,7 @@ private:
     Lifecycle resolveLifecycle() const;
 
     std::string path_;  // UTF-8, for messages
+    LoadReport loadReport_;
     UniqueModule module_;
     Lifecycle lifecycle_;
     EngineSession session_;

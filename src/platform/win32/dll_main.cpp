@@ -8,7 +8,8 @@ void __freeres() noexcept;
 }
 #endif
 
-// Loading sets nothing up: every call stands on its own. Unloading hands back
+// Loading sets nothing up: every call stands on its own (the stack guard is
+// seeded before this runs, by the image's entry point). Unloading hands back
 // what the static C++ runtime keeps, or each FreeLibrary would leak it. Only
 // on FreeLibrary (null reserved): at process exit the memory goes anyway, and
 // other threads may be gone mid-call.

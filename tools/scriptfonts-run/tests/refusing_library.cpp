@@ -3,13 +3,16 @@
 // names (any of the engine's codes). Built several times over (see
 // CMakeLists.txt), most copies broken in one way an engine can meet: an
 // entry left out of the .def file, or a signature list that does not match.
-// One answers ESGetVersion with the error mode it was loaded under.
+// One answers ESGetVersion with the error mode it was loaded under; one
+// loads a module while it loads; two overflow an array before refusing.
+#include <windows.h>
+
 #include <cstdlib>
+#include <cstring>
 
 #include "scriptfonts.h"
 
 #if defined(REPORTS_LOAD_ERROR_MODE)
-#include <windows.h>
 
 static UINT loadErrorMode;
 #define VERSION static_cast<int32_t>(loadErrorMode & (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX))
@@ -32,6 +35,32 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) loadErrorMode = GetErrorMode();
     return TRUE;
 }
+#elif defined(LOADS_A_MODULE)
+// What libssp's seeding did: a DLL loaded, and let go, under the loader lock.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) FreeLibrary(LoadLibraryW(L"version.dll"));
+    return TRUE;
+}
+#endif
+
+#if defined(SMASHES_STACK)
+// The text runs past a local array through a copy the compiler cannot see
+// into: only the canary, checked on return, can stop it.
+static void overflow(const char* text) {
+    char buffer[8];
+    void* (*volatile copy)(void*, const void*, std::size_t) = std::memcpy;
+    copy(buffer, text, std::strlen(text) + 1);
+}
+#elif defined(OVERRUNS_COPY)
+// The text runs past an array of known size off the stack, into the room
+// after it: only the checked copy of -D_FORTIFY_SOURCE (MinGW-w64) can stop it.
+struct {
+    char copied[8];
+    char after[120];
+} overrunArea;
+static void overflow(const char* text) { std::strcpy(overrunArea.copied, text); }
+#else
+static void overflow(const char*) {}
 #endif
 
 const char* ESInitialize(const TaggedValue*, int32_t) { return SIGNATURE_LIST; }
@@ -40,6 +69,7 @@ void ESFreeMem(void*) {}
 void ESTerminate(void) {}
 
 int32_t refuse(const TaggedValue* arguments, int32_t, TaggedValue* result) {
+    overflow(arguments[0].value.string);
     result->tag = tagInteger;  // written anyway: the run must not report it as a result
     char* end = nullptr;
     const long named = std::strtol(arguments->value.string, &end, 10);

@@ -4,9 +4,10 @@
 # TEST_LIBRARIES holds the test script libraries (refusing-library.dll ...);
 # WORK_DIR is the case's own scratch directory; VERSION the project's version;
 # PYTHON runs foreign-machine.py, for the cases that need an image of another machine.
-# Each case sets the command line, the exit status, the exact standard output
-# (or a pattern it must match), and the texts the one line of standard error
-# must hold (none: empty), which comes from scriptfonts-run unless errorSource says.
+# Each case sets the command line, the exit status (a pattern: most are a
+# number), the exact standard output (or a pattern it must match), and the
+# texts the one line of standard error must hold (none: empty), which comes
+# from scriptfonts-run unless errorSource says.
 
 # A path as the program sees it: Wine maps drive Z: to the Unix root.
 function(program_path out path)
@@ -25,6 +26,7 @@ foreach(library refusing incomplete mislisting listless)
     program_path(${library}Library "${TEST_LIBRARIES}/${library}-library.dll")
 endforeach()
 program_path(errorModeLibrary "${TEST_LIBRARIES}/error-mode-library.dll")
+program_path(moduleLoadingLibrary "${TEST_LIBRARIES}/module-loading-library.dll")
 program_path(missingLibrary "${SAMPLE_FONTS}/no-such-directory/scriptfonts.dll")
 if(NOT EMULATOR AND DEFINED ENV{SystemRoot})
     set(systemLibrary "$ENV{SystemRoot}\\System32\\kernel32.dll")
@@ -37,6 +39,18 @@ program_path(besideProgramLibrary "${programDirectory}/scriptfonts.dll")
 string(REPLACE "\\" "\\\\" lanternQuoted "\"${lantern}\"")
 string(REPLACE "\\" "\\\\" harborQuoted "\"${harbor}\"")
 string(REPLACE "\\" "\\\\" listQuoted "\"${lantern},${harbor}\"")
+# Paths in a pattern: each character that means something there escaped.
+foreach(path besideProgramLibrary moduleLoadingLibrary)
+    string(REGEX REPLACE "([][+.*?()^$|\\])" "\\\\\\1" ${path}Pattern "${${path}}")
+endforeach()
+# A process ended by __fastfail or for a failed check (STATUS_STACK_BUFFER_OVERRUN,
+# 0xC0000409): Wine's exit status is the low byte of the code; on Windows CMake
+# gives the code itself, as a number or in words.
+if(EMULATOR)
+    set(overrunStatus 9)
+else()
+    set(overrunStatus "-1073740791|3221226505|.*[cC]0000409.*|.*[Oo]verrun.*")
+endif()
 set(lanternFace "Scriptfonts Sample Lantern")
 set(harborFace "Scriptfonts Sample Harbor")
 
@@ -68,7 +82,8 @@ endfunction()
 
 # What the usage must name: every option, @PATH and @@, and the exit statuses.
 string(CONCAT usagePattern "^usage: scriptfonts-run [^\n]*\n"
-    ".*--library PATH.*--list.*--version.*--help, -h, /\\?.*@PATH.*@@.*Exit status: 0.*1.*2 nothing was called")
+    ".*--library PATH.*--list.*--version.*--load-report.*--help, -h, /\\?.*@PATH.*@@"
+    ".*Exit status: 0.*1.*2 nothing was called")
 
 set(output "")
 set(outputPattern "")
@@ -275,6 +290,23 @@ elseif(CASE STREQUAL "error-boxes-off")
     set(arguments --library "${errorModeLibrary}" --list)
     set(exitStatus 0)
     set(output "refuse_s, refusePair_ss\nversion 32769\n")  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
+elseif(CASE STREQUAL "load-report")
+    # Loading the DLL, its imports loaded first, brings no other module in.
+    set(arguments --load-report)
+    set(exitStatus 0)
+    string(CONCAT outputPattern "^loading ${besideProgramLibraryPattern} \\(its imports loaded first: "
+        "[^)]*KERNEL32\\.dll[^)]*\\) loaded no other module\n$")
+elseif(CASE STREQUAL "load-report-other-module")
+    set(arguments --library "${moduleLoadingLibrary}" --load-report)
+    set(exitStatus 1)
+    string(CONCAT outputPattern "^loading ${moduleLoadingLibraryPattern} \\(its imports loaded first: [^)]*\\) "
+        "also loaded: ([^\n]*, )?version\\.dll \\(unloaded again\\)")
+elseif(CASE STREQUAL "smashed-stack" OR CASE STREQUAL "overrun-copy")
+    # An overflowed array ends the process before the function returns (no
+    # line for the call): a local one by its canary, another by the checked copy.
+    program_path(overflowingLibrary "${TEST_LIBRARIES}/${CASE}-library.dll")
+    set(arguments --library "${overflowingLibrary}" refuse "far more than the eight bytes it is copied into")
+    set(exitStatus "${overrunStatus}")
 elseif(CASE STREQUAL "sample-fonts-in-one-process")
     # A face registered by one call is found by the next: all calls share one
     # process. It ends as it began, with neither face installed. Its first five
@@ -323,7 +355,7 @@ else()
 endif()
 
 set(failures "")
-if(NOT actualStatus STREQUAL exitStatus)
+if(NOT actualStatus MATCHES "^(${exitStatus})$")
     string(APPEND failures "exit status: expected ${exitStatus}, got ${actualStatus}\n")
 endif()
 if(outputPattern)
