@@ -12,8 +12,9 @@ namespace scriptfonts::fonts {
 // Adding one file and telling the host: 1 when added, else 0.
 std::int32_t registerForPhotoshop(const std::u16string& path);
 std::int32_t registerForIllustrator(const std::u16string& path);
-// The calling process when it is itself named hostExecutableName, else the
-// first process of that name in snapshot order; 0 for none.
+// The calling process when its own executable is named hostExecutableName
+// (no snapshot is taken) or it is listed under that name, else the first
+// process of that name in snapshot order; 0 for none.
 platform::ProcessId findHostProcess(const char16_t* hostExecutableName);
 void notifyHostWindows(platform::ProcessId host);
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace scriptfonts::platform {
@@ -29,6 +30,9 @@ void broadcastFontChange() noexcept;
 // --- processes ---
 // GetCurrentProcessId(): the process the library is loaded into.
 ProcessId currentProcessId() noexcept;
+// GetModuleFileNameW(NULL): the full path of the process's executable, however
+// long; empty when it cannot be read (a failure, or no memory for the path).
+std::u16string currentExecutablePath() noexcept;
 // A process snapshot, or the invalid handle value (-1) when none can be had.
 NativeHandle createProcessSnapshot() noexcept;
 void closeHandle(NativeHandle handle) noexcept;

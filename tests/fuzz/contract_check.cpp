@@ -67,6 +67,8 @@ std::string shown(const RecordedCall& call) {
             return out + "(" + shown(call.text) + ") -> " + std::to_string(call.answer);
         case Call::sameFileName:
             return out + "(" + shown(call.text) + ", " + shown(call.otherText) + ")";
+        case Call::currentExecutablePath:
+            return out + " -> " + shown(call.text);
         case Call::enumerateFontFamilies:
             return out + "(" + shown(call.text) + "), " + std::to_string(call.answer) + " visited";
         case Call::windowProcessId:
@@ -172,7 +174,8 @@ private:
         for (const RunningProcess& process : input_.processes) {
             report << " " << shown(std::u16string(process.name->exeFile)) << "=" << process.id;
         }
-        report << ", the caller " << input_.caller;
+        report << ", the caller " << input_.caller << " running "
+               << (input_.executable == nullptr ? "from an unreadable path" : shown(input_.executablePath));
         report << "\n  windows:";
         for (const fake::Window& window : input_.windows) {
             report << " " << shown(window.handle) << "->" << window.owner << (window.sendFails ? " (send fails)" : "");
@@ -275,7 +278,8 @@ private:
                 std::count_if(calls.begin(), calls.end(), [call](const auto& one) { return one.call == call; }));
         };
         for (const Call call : {Call::addFontResource, Call::removeFontResource, Call::broadcastFontChange,
-                                Call::currentProcessId, Call::createProcessSnapshot, Call::closeHandle,
+                                Call::currentProcessId, Call::currentExecutablePath, Call::createProcessSnapshot,
+                                Call::closeHandle,
                                 Call::forEachTopLevelWindow, Call::sendFontChange, Call::postFontChange, Call::getDC,
                                 Call::releaseDC, Call::enumerateFontFamilies}) {
             const std::size_t wanted = countIn(expected_.calls, call);

@@ -33,15 +33,23 @@ void expectRegistration(Expected& expected, const std::string& text, const FuzzI
         return;
     }
     expected.result = 1;
-    expected.calls.push_back(plain(Call::createProcessSnapshot));
-    if (standIn.snapshotFails) return;
+    const char16_t* const host = forIllustrator ? u"Illustrator.exe" : u"Photoshop.exe";
+    // The caller's own file name first (none when unreadable or empty): when
+    // it is the host's, the caller is the host, found with no snapshot.
+    const ProcessName* const own = input.executable;
+    const bool compared = own != nullptr && *own->exeFile != u'\0';
+    expected.calls.push_back(plain(Call::currentExecutablePath));
+    if (compared) expected.calls.push_back(withText(Call::sameFileName, own->exeFile, host));
+    const bool named = compared && (forIllustrator ? own->isIllustrator : own->isPhotoshop);
+    if (!named) expected.calls.push_back(plain(Call::createProcessSnapshot));
+    if (!named && standIn.snapshotFails) return;
 
     // The caller when it is listed as the host (the walk ends there), else
     // the first host listed, known only once the walk has reached the end.
     expected.calls.push_back(plain(Call::currentProcessId));
-    const char16_t* const host = forIllustrator ? u"Illustrator.exe" : u"Photoshop.exe";
     std::optional<platform::ProcessId> hostId;
-    bool callerFound = false;
+    if (named) hostId = input.caller;
+    bool callerFound = named;  // then nothing is walked
     for (std::size_t i = 0; i < input.processes.size() && !callerFound; ++i) {
         const RunningProcess& process = input.processes[i];
         expected.calls.push_back(plain(i == 0 ? Call::firstProcess : Call::nextProcess));
@@ -51,7 +59,7 @@ void expectRegistration(Expected& expected, const std::string& text, const FuzzI
         if (callerFound || !hostId) hostId = process.id;
     }
     if (!callerFound) expected.calls.push_back(plain(input.processes.empty() ? Call::firstProcess : Call::nextProcess));
-    expected.calls.push_back(plain(Call::closeHandle));
+    if (!named) expected.calls.push_back(plain(Call::closeHandle));
     if (!hostId || *hostId == 0) return;  // process id 0 stands for "no host"
 
     expected.calls.push_back(plain(Call::forEachTopLevelWindow));

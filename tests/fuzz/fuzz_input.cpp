@@ -47,6 +47,10 @@ constexpr std::uint8_t evenSendsFail = 0x10;  // windows 0, 2, 4
 constexpr std::uint8_t oddSendsFail = 0x20;   // windows 1, 3, 5
 constexpr int callerShift = 6;
 constexpr std::uint8_t repeatedText = 0xF0;
+constexpr int executableShift = 3;
+constexpr unsigned unreadableExecutable = 1;
+constexpr std::uint8_t longExecutablePath = 0x80;
+const ProcessName fuzzerExecutable{u"scriptfonts_fuzz.exe", false, false};
 
 std::u16string withAsciiCase(std::u16string text, bool upper) {
     for (char16_t& unit : text) {
@@ -117,6 +121,12 @@ FuzzInput parseInput(const std::uint8_t* data, std::size_t size) {
     input.nullArguments = (pointers & 1) != 0;
     input.nullText = (pointers & 2) != 0;
     input.nullResult = (pointers & 4) != 0;
+    if (const unsigned n = (pointers >> executableShift) & 0x0Fu; n != unreadableExecutable) {
+        input.executable = n == 0 ? &fuzzerExecutable : &processNames[(n - 2) % processNames.size()];
+        input.executablePath = (pointers & longExecutablePath) != 0
+                                   ? u"\\\\?\\C:\\" + std::u16string(300, u'd') + u"/" + input.executable->exeFile
+                                   : u"C:\\Program Files\\Adobe\\" + std::u16string(input.executable->exeFile);
+    }
     input.count = header.int32() ^ 1;
     input.tag = header.int32() ^ tagString;
     input.fill = header.byte();

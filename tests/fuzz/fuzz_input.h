@@ -5,7 +5,10 @@
 // 0      function: value % 5 -> registerFont, registerFontA, unRegisterFont,
 //        registerFonts, findFontByName
 // 1      null pointers: bit 0 the argument array, bit 1 the argument's text,
-//        bit 2 the result record
+//        bit 2 the result record; bits 3-6 n: the calling process's
+//        executable, 0 the fuzzer's own, 1 unreadable, else processNames[n - 2];
+//        bit 7 its folder: 0 C:\Program Files\Adobe\, 1 a \\?\ path of
+//        over 300 units ending in '/'
 // 2-5    argument count XOR 1, int32 little-endian
 // 6-9    argument tag XOR 4 (tagString), int32 little-endian
 // 10     fill: every byte of the engine's argument and result records before
@@ -107,6 +110,8 @@ struct FuzzInput {
     int failingAllocation = 0;  // 1-7: the library's allocation of that number fails; 0: none
     std::vector<RunningProcess> processes;  // in snapshot order
     platform::ProcessId caller = fake::unlistedProcess;
+    const ProcessName* executable = nullptr;  // the caller's file name; null: unreadable
+    std::u16string executablePath;            // what the platform answers for it
     std::vector<fake::Window> windows;      // in enumeration order
     std::vector<FaceChoice> faces;
 

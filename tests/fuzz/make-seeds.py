@@ -23,11 +23,15 @@ BAD_ALLOC_WINDOW_WALK, BAD_ALLOC_ENUMERATION = 1 << 3, 2 << 3
 NULL_ARGUMENTS, NULL_TEXT, NULL_RESULT = 1, 2, 4
 EVEN_SENDS_FAIL, ODD_SENDS_FAIL = 1 << 4, 2 << 4
 CALLER_SHIFT = 6
+EXECUTABLE_SHIFT = 3
 
 
 def build(function, text=b"", *, pointers=0, count=1, tag=4, fill=0xA5, add=1, add_failure_mask=0, remove=1,
-          switches=0, failing_allocation=0, processes=(), caller=0, windows=(), sends_fail=0, faces=(), repetitions=1):
+          switches=0, failing_allocation=0, processes=(), caller=0, windows=(), sends_fail=0, faces=(), repetitions=1,
+          executable=None):
     assert 0 <= failing_allocation < 8 and 0 <= caller < 4
+    if executable:  # the caller's own file name, a name of PROCESS (else the fuzzer's)
+        pointers |= (PROCESS[executable] + 2) << EXECUTABLE_SHIFT
     switches |= failing_allocation << 5
     # Stored XOR the usual value (see fuzz_input.h).
     out = struct.pack("<BBiiBbBbB", FUNCTIONS.index(function), pointers, count ^ 1, tag ^ 4, fill, add ^ 1,
@@ -62,6 +66,10 @@ SEEDS = {
     "register-font-sends-fail": build(
         "registerFont", b"C:\\fonts\\a.ttf", processes=[("Photoshop.exe", 10)], windows=[10, 20, 10, 10],
         sends_fail=ODD_SENDS_FAIL),
+    # Inside the host: told with no snapshot taken, though none could be had.
+    "register-font-inside-the-host": build(
+        "registerFont", b"C:\\fonts\\a.ttf", switches=SNAPSHOT_FAILS, executable="PHOTOSHOP.EXE",
+        processes=[("Photoshop.exe", 10)], caller=1, windows=[10, 20, 10]),
     "register-font-addition-fails": build(
         "registerFont", b"C:\\fonts\\missing.ttf", add=0, processes=[("Photoshop.exe", 10)], windows=[10]),
     "register-font-snapshot-fails": build(

@@ -104,6 +104,7 @@ fake::Options standInOptions(const FuzzInput& input) {
     if (input.badAlloc == BadAlloc::fontEnumeration) options.badAllocFrom = fake::Call::enumerateFontFamilies;
     for (const RunningProcess& process : input.processes) options.processes.push_back({process.name->exeFile, process.id});
     options.currentProcess = input.caller;
+    options.executablePath = input.executablePath;
     options.windows = input.windows;
 
     const std::string visible = visibleText(input.text);

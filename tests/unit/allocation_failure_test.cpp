@@ -59,6 +59,7 @@ int addFontResource(const char16_t*) noexcept { return ++counts.additions; }
 int removeFontResource(const char16_t*) noexcept { return 1; }
 void broadcastFontChange() noexcept { ++counts.broadcasts; }
 ProcessId currentProcessId() noexcept { return hostId; }
+std::u16string currentExecutablePath() noexcept { return {}; }  // unreadable, so nothing is allocated
 NativeHandle createProcessSnapshot() noexcept {
     ++counts.openSnapshots;
     return &snapshotToken;

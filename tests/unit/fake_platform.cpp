@@ -148,6 +148,8 @@ const char* callName(Call call) noexcept {
             return "broadcastFontChange";
         case Call::currentProcessId:
             return "currentProcessId";
+        case Call::currentExecutablePath:
+            return "currentExecutablePath";
         case Call::createProcessSnapshot:
             return "createProcessSnapshot";
         case Call::closeHandle:
@@ -372,6 +374,14 @@ void broadcastFontChange() noexcept {
 ProcessId currentProcessId() noexcept {
     const fake::InsidePlatformCall inside;
     return static_cast<ProcessId>(record(Call::currentProcessId).answer = state().options.currentProcess);
+}
+
+std::u16string currentExecutablePath() noexcept {
+    const fake::InsidePlatformCall inside;
+    RecordedCall& recorded = record(Call::currentExecutablePath);
+    fake::keepText(recorded.text, state().options.executablePath.c_str());
+    recorded.answer = static_cast<long long>(state().options.executablePath.size());
+    return state().options.executablePath;
 }
 
 NativeHandle createProcessSnapshot() noexcept {

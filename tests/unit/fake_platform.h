@@ -25,6 +25,7 @@ enum class Call {
     removeFontResource,
     broadcastFontChange,
     currentProcessId,
+    currentExecutablePath,
     createProcessSnapshot,
     closeHandle,
     firstProcess,
@@ -42,7 +43,7 @@ std::ostream& operator<<(std::ostream& out, Call call);
 
 struct RecordedCall {
     Call call;
-    std::u16string text;       // path, face name, or sameFileName's first name
+    std::u16string text;       // path (the executable's as answered), face name, or sameFileName's first name
     std::u16string otherText;  // sameFileName's second name
     std::string bytes;         // utf8ToUtf16's input: all byteCount bytes
     void* handle = nullptr;    // snapshot, window or device context
@@ -71,6 +72,7 @@ struct Options {
     int removeFontResult = 1;
     std::map<std::u16string, int> removeFontResultByPath;
     platform::ProcessId currentProcess = unlistedProcess;  // the caller
+    std::u16string executablePath = u"C:\\scriptfonts\\tests\\unit_tests.exe";  // the caller's; empty: unreadable
     bool snapshotFails = false;             // createProcessSnapshot answers the invalid value (void*)-1
     std::vector<Process> processes;         // in snapshot order
     std::vector<Window> windows;            // in enumeration order

@@ -33,6 +33,8 @@ TEST_F(FontWork, RegisteringTellsTheCallingHostElseTheFirstFound) {
         std::size_t entriesAsked;    // firstProcess and nextProcess calls
         platform::ProcessId toldId;  // the process whose windows are told
         platform::ProcessId caller = fake::unlistedProcess;
+        const char16_t* executablePath = nullptr;  // the caller's; null: a test program's
+        bool toldDirectly = false;                 // the caller's own name answers: no snapshot
     };
     const Case cases[] = {
         {"addition fails", registerFont, 0, false, {{u"Photoshop.exe", 10}}, 0, 0, none},
@@ -56,6 +58,17 @@ TEST_F(FontWork, RegisteringTellsTheCallingHostElseTheFirstFound) {
         {"host without windows", registerFont, 1, false, {{u"Photoshop.exe", 99}}, 1, 2, 99},
         {"Illustrator variant", registerFontA, 1, false, {{u"Photoshop.exe", 10}, {u"Illustrator.exe", 20}}, 1, 3, 20},
         {"Illustrator variant, only Photoshop running", registerFontA, 1, false, {{u"Photoshop.exe", 10}}, 1, 2, none},
+        // Called from a process whose own executable is the host's: told at once.
+        {"inside the host, no snapshot to be had", registerFont, 1, true, {}, 1, 0, 10, 10,
+         u"\\\\?\\C:\\Adobe/photoshop.EXE", true},
+        {"inside Illustrator, a bare file name", registerFontA, 1, false,
+         {{u"Illustrator.exe", 30}, {u"Illustrator.exe", 20}}, 1, 0, 20, 20, u"ILLUSTRATOR.exe", true},
+        {"caller's name unreadable", registerFont, 1, false, {{u"Photoshop.exe", 20}, {u"Photoshop.exe", 10}}, 1, 2,
+         10, 10, u""},
+        {"called from Illustrator", registerFont, 1, false, {{u"Photoshop.exe", 10}, {u"Illustrator.exe", 20}}, 1, 3,
+         10, 20, u"C:\\Adobe\\Illustrator.exe"},
+        {"a folder named as the host", registerFont, 1, false, {{u"Photoshop.exe", 10}}, 1, 2, 10, 30,
+         u"C:\\Photoshop.exe\\helper.exe"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -64,6 +77,7 @@ TEST_F(FontWork, RegisteringTellsTheCallingHostElseTheFirstFound) {
         options.snapshotFails = c.snapshotFails;
         options.processes = c.processes;
         options.currentProcess = c.caller;
+        if (c.executablePath != nullptr) options.executablePath = c.executablePath;
         options.windows = desktop;
         fake::reset(options);
 
@@ -71,7 +85,8 @@ TEST_F(FontWork, RegisteringTellsTheCallingHostElseTheFirstFound) {
         EXPECT_EQ(outcome.status, statusOk);
         EXPECT_EQ(outcome.result.value.integer, c.expected);
         EXPECT_EQ(fake::textsPassedTo(Call::addFontResource), std::vector<std::u16string>{u"C:\\fonts\\a.ttf"});
-        EXPECT_EQ(fake::countOf(Call::createProcessSnapshot), c.addResult != 0 ? 1u : 0u);
+        EXPECT_EQ(fake::countOf(Call::currentExecutablePath), c.addResult != 0 ? 1u : 0u);
+        EXPECT_EQ(fake::countOf(Call::createProcessSnapshot), c.addResult != 0 && !c.toldDirectly ? 1u : 0u);
         EXPECT_EQ(fake::countOf(Call::firstProcess) + fake::countOf(Call::nextProcess), c.entriesAsked);
         // Closed exactly once when it was had; the invalid value never closed.
         EXPECT_EQ(fake::handlesPassedTo(Call::closeHandle), fake::handlesAnsweredBy(Call::createProcessSnapshot));
