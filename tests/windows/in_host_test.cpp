@@ -5,15 +5,18 @@
 // when the copy's run of it does.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>  // needs <windows.h> first
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/copied_program.h"
@@ -138,12 +141,69 @@ TimedCall timedRegisterFont(const ScriptLibrary& library) {
 
 constexpr WindowCounts toldOnce{1, 1, 1};
 
+// --- the library's process snapshots, counted, and refused when asked ---
+
+LONG snapshotsAsked = 0;
+bool refuseSnapshots = false;
+HANDLE WINAPI watchedSnapshot(DWORD flags, DWORD process) {
+    InterlockedIncrement(&snapshotsAsked);
+    return refuseSnapshots ? INVALID_HANDLE_VALUE : CreateToolhelp32Snapshot(flags, process);
+}
+
+// The DLL's import of CreateToolhelp32Snapshot (its import address table
+// entry, found by name) pointed at watchedSnapshot while this lives.
+class WatchedSnapshots {
+public:
+    explicit WatchedSnapshots(HMODULE module) {
+        snapshotsAsked = 0;
+        auto* const base = reinterpret_cast<BYTE*>(module);
+        const LONG headers = reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
+        const DWORD imports = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + headers)
+                                  ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT]
+                                  .VirtualAddress;
+        for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+             imports != 0 && dll->Name != 0 && slot_ == nullptr; ++dll) {
+            if (_stricmp(reinterpret_cast<const char*>(base + dll->Name), "kernel32.dll") != 0) continue;
+            auto* address = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+            for (auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+                 dll->OriginalFirstThunk != 0 && name->u1.AddressOfData != 0; ++name, ++address) {
+                if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+                const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "CreateToolhelp32Snapshot") == 0) {
+                    slot_ = &address->u1.Function;
+                }
+            }
+        }
+        if (slot_ != nullptr) original_ = swap(reinterpret_cast<ULONGLONG>(&watchedSnapshot));
+    }
+    ~WatchedSnapshots() {
+        if (slot_ != nullptr) swap(original_);
+    }
+    WatchedSnapshots(const WatchedSnapshots&) = delete;
+    WatchedSnapshots& operator=(const WatchedSnapshots&) = delete;
+    bool watching() const { return slot_ != nullptr; }
+
+private:
+    ULONGLONG swap(ULONGLONG value) {
+        DWORD protection = 0;
+        VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
+        const ULONGLONG previous = std::exchange(*slot_, value);
+        VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+        return previous;
+    }
+    ULONGLONG* slot_ = nullptr;
+    ULONGLONG original_ = 0;
+};
+
 // How the window thread spends the call: making it, pumping, or blocked.
 enum class WindowThread { calls, pumps, waits };
 
-void callWhileTheWindowThread(WindowThread mode) {
+void callWhileTheWindowThread(WindowThread mode, bool snapshotsRefused = false) {
     const ScriptLibrary library;
     ASSERT_NE(library.module(), nullptr);
+    const WatchedSnapshots watched(library.module());
+    ASSERT_TRUE(watched.watching()) << "scriptfonts.dll imports no CreateToolhelp32Snapshot from KERNEL32.dll";
+    refuseSnapshots = snapshotsRefused;
     const FontCleanup cleanup(besideTestProgram(hostFont.fileName));
     const CountingWindows windows;
     std::vector<TimedCall> calls;
@@ -172,6 +232,7 @@ void callWhileTheWindowThread(WindowThread mode) {
         std::printf("call %zu returned after %lld ms\n", i, static_cast<long long>(calls[i].elapsed.count()));
     }
     ASSERT_EQ(calls.size(), mode == WindowThread::waits ? 2u : 1u);
+    EXPECT_EQ(snapshotsAsked, 0) << "process snapshots the library asked for inside Photoshop.exe";
 
     if (mode == WindowThread::waits) {
         EXPECT_LT(calls[0].elapsed.count(), blockedCallBound.count())
@@ -293,6 +354,7 @@ const InHostCase inHostCases[] = {
     {"CallOnTheWindowThread", [] { callWhileTheWindowThread(WindowThread::calls); }},
     {"CallOnAWorkerWhileTheWindowThreadPumps", [] { callWhileTheWindowThread(WindowThread::pumps); }},
     {"CallOnAWorkerWhileTheWindowThreadWaitsForIt", [] { callWhileTheWindowThread(WindowThread::waits); }},
+    {"CallWithNoProcessSnapshotToBeHad", [] { callWhileTheWindowThread(WindowThread::calls, true); }},
     {"LoadCallUnloadThreeHundredTimes", loadAndUnloadRepeatedly},
     {"CallInTheSecondOfTwoHosts", callInTheSecondOfTwoHosts, true},
 };
