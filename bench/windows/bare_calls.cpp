@@ -93,6 +93,19 @@ bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable)
     return true;
 }
 
+bool addFontAndTellOwnWindows(const std::wstring& path, const wchar_t* hostExecutable) {
+    if (AddFontResourceW(path.c_str()) == 0) return false;
+    wchar_t self[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length == MAX_PATH) return true;
+    const wchar_t* name = self;
+    for (const wchar_t* unit = self; *unit != L'\0'; ++unit) {
+        if (*unit == L'\\' || *unit == L'/') name = unit + 1;
+    }
+    if (_wcsicmp(name, hostExecutable) == 0) EnumWindows(tellHostWindow, static_cast<LPARAM>(GetCurrentProcessId()));
+    return true;
+}
+
 int decodeUtf8(const std::string& utf8, std::wstring& buffer) {
     const int byteCount = static_cast<int>(utf8.size() + 1);
     const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), byteCount, nullptr, 0);

@@ -25,6 +25,12 @@ bool faceInstalled(const std::wstring& face);
 // top-level windows. True when added.
 bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable);
 
+// registerFont inside the host: AddFontResourceW, then this process's own
+// executable name (GetModuleFileNameW(NULL), its last component, _wcsicmp):
+// when it is the host's, WM_FONTCHANGE sent to each of this process's
+// top-level windows as above, with no snapshot. True when added.
+bool addFontAndTellOwnWindows(const std::wstring& path, const wchar_t* hostExecutable);
+
 // The copy and decoding the frame must do: MultiByteToWideChar(CP_UTF8, 0)
 // asked for the size, then into a buffer of that size. Returns the units.
 int decodeUtf8(const std::string& utf8, std::wstring& buffer);

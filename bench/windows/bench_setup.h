@@ -23,6 +23,7 @@ public:
 class BenchFonts {
 public:
     explicit BenchFonts(std::wstring directory) : directory_(std::move(directory)) {}
+    const std::wstring& directory() const { return directory_; }
     std::wstring path(int index) const;
     static std::wstring face(int index);
     // Throws unless the first `count` fonts are there.

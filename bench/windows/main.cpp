@@ -6,7 +6,9 @@
 //
 // DIR holds the fonts scripts/make-fonts.py makes with --prefix bench (as
 // many as the longest list). --smoke makes every call once, with a list of
-// three fonts unless --lists says otherwise.
+// three fonts unless --lists says otherwise. --in-host is for the program's
+// own copy named Photoshop.exe: it measures registerFont there and prints
+// the rows as lines for the program that started it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -30,6 +32,7 @@ struct Options {
     std::vector<int> listSizes{20, 200, 2000};
     bool smoke = false;
     bool listsGiven = false;
+    bool inHost = false;
 };
 
 std::vector<int> parseSizes(const std::wstring& text) {
@@ -50,6 +53,8 @@ Options parseOptions(int argc, wchar_t** argv) {
         const std::wstring option = argv[i];
         if (option == L"--smoke") {
             options.smoke = true;
+        } else if (option == L"--in-host") {
+            options.inHost = true;
         } else if (option == L"--fonts" && i + 1 < argc) {
             options.fontDirectory = argv[++i];
         } else if (option == L"--lists" && i + 1 < argc) {
@@ -89,10 +94,15 @@ int run(const Options& options) {
     if (initialize == nullptr || initialize(nullptr, 0) == nullptr) throw BenchError("ESInitialize is missing");
 
     const BenchFonts fonts(options.fontDirectory);
+    if (options.inHost) {
+        printInHostRows(library, fonts, options.smoke);
+        return reportSupportFailures() ? EXIT_FAILURE : EXIT_SUCCESS;
+    }
     std::vector<Row> rows;
     measure("the frame", rows, [&] { return frameRows(library, options.smoke); });
     measure("face lookups", rows, [&] { return faceLookupRows(library, fonts, options.smoke); });
     measure("host registration", rows, [&] { return hostRegistrationRows(library, fonts, options.smoke); });
+    measure("registration inside the host", rows, [&] { return inHostRegistrationRows(fonts, options.smoke); });
     measure("font lists", rows, [&] { return fontListRows(library, fonts, options.listSizes, options.smoke); });
     if (reportSupportFailures()) return EXIT_FAILURE;
 

@@ -31,6 +31,14 @@ std::vector<Row> faceLookupRows(const test::ScriptLibrary& library, const BenchF
 // the bare addition, process walk and sends.
 std::vector<Row> hostRegistrationRows(const test::ScriptLibrary& library, const BenchFonts& fonts, bool smoke);
 
+// registerFont inside Photoshop.exe with two windows of its own, against the
+// bare addition, the executable's name and the sends (also after the frame's
+// copy and decoding), and against the addition, the process snapshot walk and
+// the sends: run in a copy of this program named as the host (--in-host),
+// which prints the rows it measured.
+std::vector<Row> inHostRegistrationRows(const BenchFonts& fonts, bool smoke);
+void printInHostRows(const test::ScriptLibrary& library, const BenchFonts& fonts, bool smoke);
+
 // The frame alone: malformed calls, and a long path copied and decoded.
 std::vector<Row> frameRows(const test::ScriptLibrary& library, bool smoke);
 
