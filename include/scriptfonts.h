@@ -77,9 +77,11 @@ SCRIPTFONTS_API void ESTerminate(void);
 /* Adds the font file at the path; result 1 if added, else 0. When added,
  * every top-level window of one running Photoshop.exe (registerFont) or
  * Illustrator.exe (registerFontA) is sent WM_FONTCHANGE: the calling process
- * when it is one, else the first in the process snapshot. Each is waited for
- * up to 5 seconds, and a hung window is skipped. A window whose send timed
- * out or was skipped has the message posted, and sees it once it pumps. */
+ * when its own executable has that name (then no process snapshot is taken)
+ * or it is listed as one, else the first in the process snapshot. Each is
+ * waited for up to 5 seconds, and a hung window is skipped. A window whose
+ * send timed out or was skipped has the message posted, and sees it once it
+ * pumps. */
 SCRIPTFONTS_API int32_t registerFont(const TaggedValue* arguments, int32_t count, TaggedValue* result);
 SCRIPTFONTS_API int32_t registerFontA(const TaggedValue* arguments, int32_t count, TaggedValue* result);
 
