@@ -90,14 +90,6 @@ std::vector<Row> rowsIn(const std::string& output) {
     return rows;
 }
 
-std::wstring thisProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0 || length == path.size()) throw BenchError("this program's path cannot be read");
-    path.resize(length);
-    return path;
-}
-
 }  // namespace
 
 void printInHostRows(const test::ScriptLibrary& library, const BenchFonts& fonts, bool smoke) {
@@ -160,7 +152,7 @@ void printInHostRows(const test::ScriptLibrary& library, const BenchFonts& fonts
 
 std::vector<Row> inHostRegistrationRows(const BenchFonts& fonts, bool smoke) {
     const test::TemporaryDirectory scratch;
-    const std::wstring host = scratch.copyIn(thisProgram(), hostExecutable);
+    const std::wstring host = scratch.copyIn(test::testProgramPath(), hostExecutable);
     scratch.copyIn(test::besideTestProgram(L"scriptfonts.dll"), L"scriptfonts.dll");
     const std::wstring commandLine =
         L"\"" + host + L"\" --in-host --fonts \"" + fonts.directory() + L"\"" + (smoke ? L" --smoke" : L"");

@@ -360,9 +360,7 @@ const InHostCase inHostCases[] = {
 };
 
 bool runningAsTheHost() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring name(path, length);
+    const std::wstring name = testProgramPath();
     const std::size_t slash = name.find_last_of(L"\\/");
     return _wcsicmp(name.c_str() + (slash == std::wstring::npos ? 0 : slash + 1), hostExecutable) == 0;
 }
@@ -380,9 +378,7 @@ TEST_P(InHost, Passes) {
     const FontCleanup hostFontLeftOver(scratch.path() + L"\\" + hostFont.fileName);
     std::wstring host;
     try {
-        wchar_t self[MAX_PATH];
-        const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-        host = scratch.copyIn(std::wstring(self, length), hostExecutable);
+        host = scratch.copyIn(testProgramPath(), hostExecutable);
         scratch.copyIn(besideTestProgram(L"scriptfonts.dll"), L"scriptfonts.dll");
         scratch.copyIn(testFontPath(hostFont.fileName), hostFont.fileName);
     } catch (const std::exception& error) {

@@ -13,11 +13,13 @@
 
 namespace scriptfonts::test {
 
-std::wstring testProgramDirectory() {
+std::wstring testProgramPath() {
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(std::wstring(path, length)).parent_path().wstring();
+    return std::wstring(path, length);
 }
+
+std::wstring testProgramDirectory() { return std::filesystem::path(testProgramPath()).parent_path().wstring(); }
 
 std::wstring besideTestProgram(const std::wstring& name) { return testProgramDirectory() + L"\\" + name; }
 

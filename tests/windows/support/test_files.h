@@ -6,6 +6,8 @@
 
 namespace scriptfonts::test {
 
+// This program's own path (GetModuleFileNameW(NULL)), and its folder.
+std::wstring testProgramPath();
 std::wstring testProgramDirectory();
 std::wstring besideTestProgram(const std::wstring& name);
 // A committed test font, copied next to the test programs at build time.
