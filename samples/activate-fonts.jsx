@@ -1,20 +1,35 @@
 // Activates the fonts a panel ships with, for the running Photoshop or
 // Illustrator, checks that each face is then installed, and withdraws them
-// again when asked.
+// again when asked. What each call takes and returns, and why the fonts are
+// copied and the record kept as below, is in the guide for panel authors
+// (README.md in the release package, docs/panel-guide.md in the source):
+// "The functions" and "Withdrawing fonts and panel updates".
 //
 // Lay the panel out as:   activate-fonts.jsx
 //                         scriptfonts.dll      (build/windows/scriptfonts.dll)
 //                         fonts/lantern.ttf, fonts/harbor.ttf
 // or run it where the release package puts it, samples/ with the DLL one
 // folder up. Run (or loaded as the panel's script), it activates the fonts
-// and shows what it did. A font added this way lasts until it is withdrawn
-// or the user logs off; nothing is copied. So before the panel is closed or
-// its script reloaded, the panel calls scriptfontsSample.withdraw() (from
-// its own JavaScript, with CSInterface's evalScript), which withdraws the
-// fonts this script added, and no others, checks that each face is gone and
-// returns what it found. A reloaded script has forgotten what the previous
-// load added.
+// and shows what it did. Before the panel goes away, the panel calls
+// scriptfontsSample.withdraw() in this engine (from its own JavaScript, with
+// CSInterface's evalScript), which withdraws the fonts this panel added, and
+// no others, checks that each face is gone and returns what it found.
+
+// An engine that lives as long as the host: its globals outlast a reload of
+// this script.
+#targetengine "scriptfontsSample"
+
+// The fonts this panel added and has not withdrawn, { path, face } each, so
+// that each is withdrawn once and a face installed before is left alone. In
+// this engine's global scope, a reloaded script still withdraws what an
+// earlier load added (a var declared again keeps its value).
+var scriptfontsSampleAdded;
+if (!scriptfontsSampleAdded) scriptfontsSampleAdded = [];
+
 var scriptfontsSample = (function () {
+    // Name the copies' folder after your extension and its version: an update
+    // copies into a new folder and never meets a file the system holds open.
+    var copiesFolder = "scriptfonts-sample/1.0.0";
     var folder = File($.fileName).parent;
     var here = folder.fsName;
     var library = File(here + "/scriptfonts.dll");
@@ -22,45 +37,73 @@ var scriptfontsSample = (function () {
         library = File(folder.parent.fsName + "/scriptfonts.dll");
     }
     var fonts = [
-        { file: File(here + "/fonts/lantern.ttf"), face: "Scriptfonts Sample Lantern" },
-        { file: File(here + "/fonts/harbor.ttf"), face: "Scriptfonts Sample Harbor" }
+        { name: "lantern.ttf", face: "Scriptfonts Sample Lantern" },
+        { name: "harbor.ttf", face: "Scriptfonts Sample Harbor" }
     ];
-    // The fonts this script added. Registrations are counted, so each is
-    // withdrawn exactly once, and a face installed before is left alone.
-    var added = [];
+    var added = scriptfontsSampleAdded;
 
     var scriptfonts;
     // "" once the DLL is loaded, else why not.
     function load() {
         if (scriptfonts) return "";
+        if (!library.exists) return "scriptfonts.dll is missing: not in " + here + " nor in the folder above";
         try {
-            // "lib:" asks the engine to load a native library: it calls ESInitialize and
-            // adds registerFont, registerFontA, unRegisterFont, registerFonts and
-            // findFontByName to the object. Each takes one string and returns a number.
             scriptfonts = new ExternalObject("lib:" + library.fsName);
             return "";
         } catch (error) {
-            return "scriptfonts.dll could not be loaded from " + library.fsName + ": " + error.message;
+            // The engine's error does not say which cause it was.
+            return "scriptfonts.dll could not be loaded from " + library.fsName + ": " + error.message +
+                "\nIt is a 64-bit x86 (x64) library: a 32-bit host cannot load it, nor can a host running" +
+                " natively on ARM64 (Windows on Arm), which needs an ARM64 library; the host's x64 build," +
+                " run there under emulation, can.";
         }
+    }
+
+    // The folder for this version's copies, made when missing; null when it cannot be.
+    function copies() {
+        var path = Folder.userData.fsName;
+        var parts = copiesFolder.split("/");
+        for (var i = 0; i < parts.length; i++) {
+            path += "/" + parts[i];
+            var part = Folder(path);
+            if (!part.exists && !part.create()) return null;
+        }
+        return Folder(path);
+    }
+
+    function isAdded(face) {
+        for (var i = 0; i < added.length; i++) {
+            if (added[i].face === face) return true;
+        }
+        return false;
     }
 
     // Each returns its report, one line per font.
     function activate() {
         var failure = load();
         if (failure) return failure;
+        var target = copies();
+        if (!target) return "could not make a folder for the fonts under " + Folder.userData.fsName;
         // Each host's windows are told through their own function; both add the file.
         var register = BridgeTalk.appName === "illustrator" ? "registerFontA" : "registerFont";
         var report = [];
         for (var i = 0; i < fonts.length; i++) {
             var font = fonts[i];
-            if (scriptfonts.findFontByName(font.face) === 1) {
+            var shipped = File(here + "/fonts/" + font.name);
+            // A whole copy already there is this version's own, and may be held open: use it.
+            var copy = File(target.fsName + "/" + font.name);
+            if (isAdded(font.face)) {
+                report.push(font.face + ": already activated by this panel");
+            } else if (scriptfonts.findFontByName(font.face) === 1) {
                 report.push(font.face + ": already installed");
-            } else if (!font.file.exists) {
-                report.push(font.face + ": " + font.file.fsName + " is missing");
-            } else if (scriptfonts[register](font.file.fsName) !== 1) {
-                report.push(font.face + ": the system refused " + font.file.fsName);
+            } else if (!shipped.exists) {
+                report.push(font.face + ": " + shipped.fsName + " is missing");
+            } else if (copy.length !== shipped.length && !shipped.copy(copy.fsName)) {
+                report.push(font.face + ": could not copy " + shipped.fsName + " to " + copy.fsName);
+            } else if (scriptfonts[register](copy.fsName) !== 1) {
+                report.push(font.face + ": the system refused " + copy.fsName);
             } else {
-                added.push(font);
+                added.push({ path: copy.fsName, face: font.face });
                 if (scriptfonts.findFontByName(font.face) !== 1) {
                     report.push(font.face + ": added, but no face of that name appeared");
                 } else {
@@ -68,18 +111,17 @@ var scriptfontsSample = (function () {
                 }
             }
         }
-        // For many files at once: scriptfonts.registerFonts(pathA + "," + pathB) adds
-        // them all with one notification (a path must not itself hold a comma).
         return report.join("\n");
     }
 
     function withdraw() {
         if (added.length === 0) return "nothing to withdraw";
+        var failure = load();
+        if (failure) return failure;
         var report = [];
         while (added.length > 0) {
             var font = added.pop();
-            // The same path it was added with; the result is always 0.
-            scriptfonts.unRegisterFont(font.file.fsName);
+            scriptfonts.unRegisterFont(font.path);  // the path it was added with
             if (scriptfonts.findFontByName(font.face) === 1) {
                 report.push(font.face + ": still installed (added again by someone else?)");
             } else {
