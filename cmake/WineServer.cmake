@@ -22,12 +22,11 @@ function(scriptfonts_tests_under_wine_server)
         # Making the prefix on first use takes a while.
         set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300 ENVIRONMENT ${prefix})
         set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60 ENVIRONMENT ${prefix})
-        # And every test that runs under the emulator requires the fixture.
+        # And every test that runs under the emulator requires the fixture, and no other does.
         list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 emulator)
         add_test(NAME ${fixture}.required-by-every-test
-                 COMMAND ${CMAKE_COMMAND} -DCTEST=${CMAKE_CTEST_COMMAND} -DCONFIG=$<CONFIG> -DEMULATOR=${emulator}
-                         -DFIXTURE=${fixture}
-                         -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckWineServerFixture.cmake
+                 COMMAND ${SCRIPTFONTS_PYTHON3} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check-wine-server-fixture.py
+                         ${CMAKE_CTEST_COMMAND} $<CONFIG> ${emulator} ${fixture}
                  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
         set_tests_properties(${fixture}.required-by-every-test PROPERTIES TIMEOUT 60)
     endif()
