@@ -1,0 +1,178 @@
+#include "scenarios.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <deque>
+
+#include "bare_calls.h"
+#include "support/font_cleanup.h"
+#include "support/stand_in_host.h"
+#include "support/test_files.h"
+
+namespace scriptfonts::bench {
+namespace {
+
+constexpr Plan lookupPlan{201, 5, 50};
+constexpr Plan standInHostPlan{41, 2, 10};
+constexpr std::size_t pathBytes = 4096;
+constexpr std::size_t shortNameBytes = 40;
+
+std::wstring numbered(const wchar_t* format, int index) {
+    wchar_t text[64];
+    std::swprintf(text, 64, format, index);
+    return text;
+}
+
+// After a registration, untimed: it must have added the font.
+void withdrawFont(const std::wstring& path) {
+    if (!RemoveFontResourceW(path.c_str())) throw BenchError(test::toUtf8(path) + " was not added");
+}
+
+// 4 KiB of UTF-8, half of the bytes in non-ASCII characters (of two and three bytes).
+std::string longPath() {
+    const std::string ascii = "fonts-a\\";                            // 8 bytes
+    const std::string nonAscii = "\xe5\xad\x97\xe4\xbd\x93\xc3\xbc";  // "字体ü", 8 bytes
+    std::string path;
+    while (path.size() < pathBytes) path += ascii + nonAscii;
+    return path;
+}
+
+}  // namespace
+
+std::wstring fontPath(const Context& context, int index) {
+    return context.fontDirectory + numbered(L"\\bench-%04d.ttf", index);
+}
+
+std::wstring fontFace(int index) { return numbered(L"ScriptFonts bench %04d", index); }
+
+void requireFonts(const Context& context, int count) {
+    for (int index = 0; index < count; ++index) {
+        if (GetFileAttributesW(fontPath(context, index).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            throw BenchError("missing " + test::toUtf8(fontPath(context, index)) +
+                             ": make the fonts with scripts/make-fonts.py --count " + std::to_string(count) +
+                             " --prefix bench --out-dir DIR (scripts/bench does)");
+        }
+    }
+}
+
+ScriptFunction exported(const Context& context, const char* name) {
+    const ScriptFunction function = context.library.function(name);
+    if (function == nullptr) throw BenchError(std::string(name) + " is not exported by scriptfonts.dll");
+    return function;
+}
+
+// The frame alone. A malformed call (no argument) stops at the first check.
+// The copy and decoding are timed through findFontByName with a name of 32
+// UTF-16 units or more: after decoding, it is refused before any platform
+// call, so the call is exactly the frame's copy and decoding (and its
+// checks). Every other function would go on to a GDI call with the text,
+// which under Wine walks the file system or the font table and would swamp
+// what is measured here. A 4 KiB path shows the cost per byte, a 40-byte
+// name the fixed cost every call pays.
+std::vector<std::string> frameRows(const Context& context) {
+    const ScriptFunction registerFont = exported(context, "registerFont");
+    const ScriptFunction findFontByName = exported(context, "findFontByName");
+    const Measure malformed{"frame: malformed call (registerFont, count 0)", {21, 1, 1000000}, {}, "call", 1, 1,
+                            "calls/s"};
+    const auto refused = [&] {
+        TaggedValue result;
+        return callScript(registerFont, "", 0, result) == statusBadArguments;
+    };
+    std::vector<std::string> rows{measureRow(malformed, context.smoke, refused, nullptr)};
+    struct Text {
+        std::string name;
+        std::string utf8;
+        Plan plan;
+    };
+    for (const Text& text : {Text{"4 KiB path", longPath(), {21, 1, 20000}},
+                             Text{"40-byte name", std::string(shortNameBytes, 'n'), {21, 1, 200000}}}) {
+        std::wstring buffer;
+        const Measure measure{"frame: " + text.name + " copied and decoded (B: MultiByteToWideChar x2)", text.plan, {},
+                              "call", 1, static_cast<double>(text.utf8.size()), "B/s"};
+        rows.push_back(measureRow(measure, context.smoke, [&] { return returns(findFontByName, text.utf8.c_str(), 0); },
+                                  [&] { return bare::decodeUtf8(text.utf8, buffer) > 0; }));
+    }
+    return rows;
+}
+
+// findFontByName for a face that is there (a bench font added for the
+// purpose) and one that is not, against the bare enumeration.
+std::vector<std::string> faceLookupRows(const Context& context) {
+    const ScriptFunction findFontByName = exported(context, "findFontByName");
+    const std::wstring path = fontPath(context, 0);
+    const test::FontCleanup cleanup(path);
+    if (AddFontResourceW(path.c_str()) == 0) throw BenchError("AddFontResourceW(" + test::toUtf8(path) + ") failed");
+    std::vector<std::string> rows;
+    for (const bool present : {true, false}) {
+        const std::wstring face = present ? fontFace(0) : L"ScriptFonts bench absent";
+        const std::string utf8 = test::toUtf8(face);
+        const Measure measure{std::string("findFontByName, face ") + (present ? "present" : "absent"), lookupPlan};
+        const auto found = [&] { return returns(findFontByName, utf8.c_str(), present); };
+        rows.push_back(measureRow(measure, context.smoke, found, [&] { return bare::faceInstalled(face) == present; }));
+    }
+    return rows;
+}
+
+std::string registrationRow(const Context& context, const std::string& measure, Plan plan, long& registrations,
+                            const BareRegistration& bare) {
+    const ScriptFunction registerFont = exported(context, "registerFont");
+    const std::wstring path = fontPath(context, 1);
+    const std::string utf8 = test::toUtf8(path);
+    const test::FontCleanup cleanup(path);
+    const auto withdraw = [&] {
+        withdrawFont(path);
+        ++registrations;
+    };
+    return measureRow({measure, plan, withdraw}, context.smoke, [&] { return returns(registerFont, utf8.c_str(), 1); },
+                      [&] { return bare(path, utf8); });
+}
+
+// registerFont with a stand-in Photoshop.exe holding two windows, against the
+// bare addition, process walk and sends.
+std::vector<std::string> standInHostRows(const Context& context) {
+    const test::StandInHost host(hostExecutable);
+    if (!host.running()) throw BenchError("the stand-in host did not start");
+    long registrations = 0;
+    const std::string row = registrationRow(
+        context, "registerFont, stand-in host with 2 windows", standInHostPlan, registrations,
+        [](const std::wstring& path, const std::string&) {
+            return bare::addFontAndTellHost(path, hostExecutable, bare::HostSearch::snapshot);
+        });
+    const test::FontChangeCounts sent = host.sentFontChanges();
+    for (int window = 0; window < test::stand_in::windowCount; ++window) {
+        checkTold("host window " + std::to_string(window), sent[window], registrations);
+    }
+    return {row};
+}
+
+// registerFonts with a list of N fonts, for each N, against AddFontResourceW
+// for each and one broadcast. Every font is withdrawn after each call, untimed.
+std::vector<std::string> fontListRows(const Context& context) {
+    const ScriptFunction registerFonts = exported(context, "registerFonts");
+    std::vector<std::string> rows;
+    for (const int count : context.listSizes) {
+        requireFonts(context, count);
+        std::vector<std::wstring> paths;
+        std::string list;
+        // Added fonts outlive the process on Windows: a run stopped by an error still withdraws them.
+        std::deque<test::FontCleanup> cleanups;
+        for (int index = 0; index < count; ++index) {
+            paths.push_back(fontPath(context, index));
+            cleanups.emplace_back(paths.back());
+            list += (index > 0 ? "," : "") + test::toUtf8(paths.back());
+        }
+        const auto withdrawAll = [&] {
+            for (const std::wstring& path : paths) withdrawFont(path);
+        };
+        // About the same time for every size.
+        const Plan plan = count <= 20 ? Plan{101, 3, 1} : count <= 200 ? Plan{31, 2, 1} : Plan{15, 1, 1};
+        const Measure measure{"registerFonts, list of " + std::to_string(count) + " fonts", plan, withdrawAll, "font",
+                              count};
+        rows.push_back(measureRow(measure, context.smoke, [&] { return returns(registerFonts, list.c_str(), 1); },
+                                  [&] { return bare::addFontsAndBroadcast(paths) == count; }));
+    }
+    return rows;
+}
+
+}  // namespace scriptfonts::bench
