@@ -27,13 +27,6 @@ constexpr int exitUsage = 2;
 constexpr int fontsOfOneCall = 2;  // the lookups use the first bench font, registerFont the second
 const std::vector<int> fullListSizes{20, 200, 2000};
 
-struct Options {
-    std::wstring fontDirectory;
-    std::vector<int> listSizes;
-    bool smoke = false;
-    bool inHost = false;
-};
-
 std::vector<int> parseSizes(const std::wstring& text) {
     std::vector<int> sizes;
     std::wistringstream in(text);
@@ -46,8 +39,8 @@ std::vector<int> parseSizes(const std::wstring& text) {
     return sizes;
 }
 
-Options parseOptions(int argc, wchar_t** argv) {
-    Options options;
+Context parseOptions(int argc, wchar_t** argv) {
+    Context options;
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
         if (option == L"--smoke") {
@@ -76,7 +69,7 @@ bool reportSupportFailures() {
     return result.Failed();
 }
 
-int run(const Options& options) {
+int run(Context context) {
     const test::ScriptLibrary library;
     if (library.module() == nullptr) throw BenchError("scriptfonts.dll cannot be loaded from beside this program");
     // The engine's first call, before any script function.
@@ -85,9 +78,9 @@ int run(const Options& options) {
         reinterpret_cast<Initialize>(reinterpret_cast<void*>(GetProcAddress(library.module(), "ESInitialize")));
     if (initialize == nullptr || initialize(nullptr, 0) == nullptr) throw BenchError("ESInitialize is missing");
 
-    const Context context{library, options.fontDirectory, options.listSizes, options.smoke};
+    context.library = &library;
     requireFonts(context, fontsOfOneCall);
-    if (options.inHost) {
+    if (context.inHost) {
         printInHostRows(context);
         return reportSupportFailures() ? EXIT_FAILURE : EXIT_SUCCESS;
     }
@@ -112,9 +105,9 @@ int run(const Options& options) {
 
 int wmain(int argc, wchar_t** argv) {
     try {
-        const Options options = parseOptions(argc, argv);
+        const Context context = parseOptions(argc, argv);
         try {
-            return run(options);
+            return run(context);
         } catch (const std::exception& error) {
             reportSupportFailures();
             std::cerr << "error: " << error.what() << "\n";

@@ -2,10 +2,18 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstdint>
 #include <cwchar>
 #include <deque>
+#include <functional>
+#include <iostream>
+#include <sstream>
 
 #include "bare_calls.h"
+#include "scriptfonts.h"
+#include "support/copied_program.h"
+#include "support/font_change_counter.h"
 #include "support/font_cleanup.h"
 #include "support/stand_in_host.h"
 #include "support/test_files.h"
@@ -13,8 +21,15 @@
 namespace scriptfonts::bench {
 namespace {
 
+constexpr wchar_t hostExecutable[] = L"Photoshop.exe";  // registerFont's host
 constexpr Plan lookupPlan{201, 5, 50};
 constexpr Plan standInHostPlan{41, 2, 10};
+// Inside the host the addition dominates a call, so the rounds are many and short.
+constexpr Plan ownWindowsPlan{101, 5, 100};
+constexpr Plan snapshotPlan{41, 2, 10};
+constexpr int ownWindowCount = 2;
+constexpr char rowStart[] = "| ";
+constexpr DWORD copyTimeoutMs = 600000;
 constexpr std::size_t pathBytes = 4096;
 constexpr std::size_t shortNameBytes = 40;
 
@@ -38,13 +53,56 @@ std::string longPath() {
     return path;
 }
 
-}  // namespace
-
+// The numbered bench fonts: each file holds one face of its own.
 std::wstring fontPath(const Context& context, int index) {
     return context.fontDirectory + numbered(L"\\bench-%04d.ttf", index);
 }
 
 std::wstring fontFace(int index) { return numbered(L"ScriptFonts bench %04d", index); }
+
+// A script function resolved once by its exported name.
+ScriptFunction exported(const Context& context, const char* name) {
+    const ScriptFunction function = context.library->function(name);
+    if (function == nullptr) throw BenchError(std::string(name) + " is not exported by scriptfonts.dll");
+    return function;
+}
+
+// A call as the engine makes it: `count` arguments, the first string-tagged
+// holding utf8, and a fresh result record. Returns the status.
+std::int32_t callScript(ScriptFunction function, const char* utf8, std::int32_t count, TaggedValue& result) {
+    TaggedValue argument{};
+    argument.value.string = utf8;
+    argument.tag = tagString;
+    result = {};
+    return function(&argument, count, &result);
+}
+
+// A well-formed call: true when it succeeded with the result `expected`.
+bool returns(ScriptFunction function, const char* utf8, std::int32_t expected) {
+    TaggedValue result;
+    return callScript(function, utf8, 1, result) == statusOk && result.value.integer == expected;
+}
+
+// A row of registerFont against `bare`, which adds the font at the path and
+// tells the host. Every call of either arm adds bench font 1, which is then
+// withdrawn, untimed, and counted in `registrations`: the host's windows must
+// have been told of each.
+using BareRegistration = std::function<bool(const std::wstring& path, const std::string& utf8)>;
+std::string registrationRow(const Context& context, const std::string& measure, Plan plan, long& registrations,
+                            const BareRegistration& bare) {
+    const ScriptFunction registerFont = exported(context, "registerFont");
+    const std::wstring path = fontPath(context, 1);
+    const std::string utf8 = test::toUtf8(path);
+    const test::FontCleanup cleanup(path);
+    const auto withdraw = [&] {
+        withdrawFont(path);
+        ++registrations;
+    };
+    return measureRow({measure, plan, withdraw}, context.smoke, [&] { return returns(registerFont, utf8.c_str(), 1); },
+                      [&] { return bare(path, utf8); });
+}
+
+}  // namespace
 
 void requireFonts(const Context& context, int count) {
     for (int index = 0; index < count; ++index) {
@@ -54,12 +112,6 @@ void requireFonts(const Context& context, int count) {
                              " --prefix bench --out-dir DIR (scripts/bench does)");
         }
     }
-}
-
-ScriptFunction exported(const Context& context, const char* name) {
-    const ScriptFunction function = context.library.function(name);
-    if (function == nullptr) throw BenchError(std::string(name) + " is not exported by scriptfonts.dll");
-    return function;
 }
 
 // The frame alone. A malformed call (no argument) stops at the first check.
@@ -114,20 +166,6 @@ std::vector<std::string> faceLookupRows(const Context& context) {
     return rows;
 }
 
-std::string registrationRow(const Context& context, const std::string& measure, Plan plan, long& registrations,
-                            const BareRegistration& bare) {
-    const ScriptFunction registerFont = exported(context, "registerFont");
-    const std::wstring path = fontPath(context, 1);
-    const std::string utf8 = test::toUtf8(path);
-    const test::FontCleanup cleanup(path);
-    const auto withdraw = [&] {
-        withdrawFont(path);
-        ++registrations;
-    };
-    return measureRow({measure, plan, withdraw}, context.smoke, [&] { return returns(registerFont, utf8.c_str(), 1); },
-                      [&] { return bare(path, utf8); });
-}
-
 // registerFont with a stand-in Photoshop.exe holding two windows, against the
 // bare addition, process walk and sends.
 std::vector<std::string> standInHostRows(const Context& context) {
@@ -171,6 +209,72 @@ std::vector<std::string> fontListRows(const Context& context) {
                               count};
         rows.push_back(measureRow(measure, context.smoke, [&] { return returns(registerFonts, list.c_str(), 1); },
                                   [&] { return bare::addFontsAndBroadcast(paths) == count; }));
+    }
+    return rows;
+}
+
+// registerFont where it nearly always runs: inside the host. The benchmark
+// copies itself beside the DLL as Photoshop.exe and runs the copy with
+// --in-host; the copy opens two top-level windows of its own on the calling
+// thread (as a host that runs its scripts on its UI thread has them),
+// measures, and prints its rows, which the benchmark puts in its table.
+void printInHostRows(const Context& context) {
+    std::array<test::FontChangeCounter, ownWindowCount> windows;
+    long registrations = 0;
+    const struct {
+        const char* measure;
+        Plan plan;
+        BareRegistration bare;
+    } comparisons[] = {
+        {"registerFont inside Photoshop.exe, 2 windows of its own", ownWindowsPlan,
+         [](const std::wstring& path, const std::string&) {
+             return bare::addFontAndTellHost(path, hostExecutable, bare::HostSearch::ownName);
+         }},
+        // B after the copy and decoding every call's frame makes: what the host step itself costs.
+        {"registerFont inside Photoshop.exe (B: also copying and decoding the text)", ownWindowsPlan,
+         [](const std::wstring&, const std::string& utf8) {
+             std::wstring decoded;
+             bare::decodeUtf8(std::string(utf8), decoded);
+             return bare::addFontAndTellHost(decoded, hostExecutable, bare::HostSearch::ownName);
+         }},
+        {"registerFont inside Photoshop.exe (B: with the snapshot walk it no longer takes)", snapshotPlan,
+         [](const std::wstring& path, const std::string&) {
+             return bare::addFontAndTellHost(path, hostExecutable, bare::HostSearch::snapshot);
+         }},
+    };
+    std::vector<std::string> rows;
+    for (const auto& comparison : comparisons) {
+        rows.push_back(registrationRow(context, comparison.measure, comparison.plan, registrations, comparison.bare));
+    }
+    for (int window = 0; window < ownWindowCount; ++window) {
+        checkTold("own window " + std::to_string(window), windows[window].takeCount(), registrations);
+    }
+    for (const std::string& row : rows) std::cout << row << "\n";
+    std::cout.flush();
+}
+
+std::vector<std::string> inHostRows(const Context& context) {
+    const test::TemporaryDirectory scratch;
+    const std::wstring host = scratch.copyIn(test::testProgramPath(), hostExecutable);
+    scratch.copyIn(test::besideTestProgram(L"scriptfonts.dll"), L"scriptfonts.dll");
+    const std::wstring commandLine = L"\"" + host + L"\" --in-host --fonts \"" + context.fontDirectory + L"\"" +
+                                     (context.smoke ? L" --smoke" : L"");
+    const test::ProgramRun run = test::runToEnd(host, commandLine, scratch.path() + L"\\output.txt", copyTimeoutMs);
+    if (!run.failure.empty()) throw BenchError(run.failure);
+    // The copy's rows; its other lines (progress, notes, errors) go on to standard error.
+    std::vector<std::string> rows;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(rowStart, 0) == 0) {
+            rows.push_back(line);
+        } else {
+            std::cerr << line << "\n";
+        }
+    }
+    if (run.exitStatus != 0 || rows.empty()) {
+        throw BenchError("the copy running as Photoshop.exe failed (exit status " + std::to_string(run.exitStatus) +
+                         "; its output is above)");
     }
     return rows;
 }
