@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cwchar>
 #include <deque>
-#include <functional>
 #include <iostream>
 #include <sstream>
 
@@ -20,6 +19,8 @@
 
 namespace scriptfonts::bench {
 namespace {
+
+using bare::HostSearch;
 
 constexpr wchar_t hostExecutable[] = L"Photoshop.exe";  // registerFont's host
 constexpr Plan lookupPlan{201, 5, 50};
@@ -83,13 +84,20 @@ bool returns(ScriptFunction function, const char* utf8, std::int32_t expected) {
     return callScript(function, utf8, 1, result) == statusOk && result.value.integer == expected;
 }
 
-// A row of registerFont against `bare`, which adds the font at the path and
-// tells the host. Every call of either arm adds bench font 1, which is then
-// withdrawn, untimed, and counted in `registrations`: the host's windows must
-// have been told of each.
-using BareRegistration = std::function<bool(const std::wstring& path, const std::string& utf8)>;
-std::string registrationRow(const Context& context, const std::string& measure, Plan plan, long& registrations,
-                            const BareRegistration& bare) {
+// A row of registerFont against the bare calls, which find the host by
+// `search`; with decodeFirst, after the copy and decoding every call's frame
+// makes, so that what remains is the host step itself.
+struct Registration {
+    const char* measure;
+    Plan plan;
+    HostSearch search;
+    bool decodeFirst;
+};
+
+// Every call of either arm adds bench font 1, which is then withdrawn,
+// untimed, and counted in `registrations`: the host's windows must have been
+// told of each.
+std::string registrationRow(const Context& context, const Registration& registration, long& registrations) {
     const ScriptFunction registerFont = exported(context, "registerFont");
     const std::wstring path = fontPath(context, 1);
     const std::string utf8 = test::toUtf8(path);
@@ -98,8 +106,14 @@ std::string registrationRow(const Context& context, const std::string& measure, 
         withdrawFont(path);
         ++registrations;
     };
-    return measureRow({measure, plan, withdraw}, context.smoke, [&] { return returns(registerFont, utf8.c_str(), 1); },
-                      [&] { return bare(path, utf8); });
+    const auto bareCalls = [&] {
+        if (!registration.decodeFirst) return bare::addFontAndTellHost(path, hostExecutable, registration.search);
+        std::wstring decoded;
+        bare::decodeUtf8(std::string(utf8), decoded);
+        return bare::addFontAndTellHost(decoded, hostExecutable, registration.search);
+    };
+    return measureRow({registration.measure, registration.plan, withdraw}, context.smoke,
+                      [&] { return returns(registerFont, utf8.c_str(), 1); }, bareCalls);
 }
 
 }  // namespace
@@ -173,10 +187,8 @@ std::vector<std::string> standInHostRows(const Context& context) {
     if (!host.running()) throw BenchError("the stand-in host did not start");
     long registrations = 0;
     const std::string row = registrationRow(
-        context, "registerFont, stand-in host with 2 windows", standInHostPlan, registrations,
-        [](const std::wstring& path, const std::string&) {
-            return bare::addFontAndTellHost(path, hostExecutable, bare::HostSearch::snapshot);
-        });
+        context, {"registerFont, stand-in host with 2 windows", standInHostPlan, HostSearch::snapshot, false},
+        registrations);
     const test::FontChangeCounts sent = host.sentFontChanges();
     for (int window = 0; window < test::stand_in::windowCount; ++window) {
         checkTold("host window " + std::to_string(window), sent[window], registrations);
@@ -221,30 +233,16 @@ std::vector<std::string> fontListRows(const Context& context) {
 void printInHostRows(const Context& context) {
     std::array<test::FontChangeCounter, ownWindowCount> windows;
     long registrations = 0;
-    const struct {
-        const char* measure;
-        Plan plan;
-        BareRegistration bare;
-    } comparisons[] = {
-        {"registerFont inside Photoshop.exe, 2 windows of its own", ownWindowsPlan,
-         [](const std::wstring& path, const std::string&) {
-             return bare::addFontAndTellHost(path, hostExecutable, bare::HostSearch::ownName);
-         }},
-        // B after the copy and decoding every call's frame makes: what the host step itself costs.
+    const Registration comparisons[] = {
+        {"registerFont inside Photoshop.exe, 2 windows of its own", ownWindowsPlan, HostSearch::ownName, false},
         {"registerFont inside Photoshop.exe (B: also copying and decoding the text)", ownWindowsPlan,
-         [](const std::wstring&, const std::string& utf8) {
-             std::wstring decoded;
-             bare::decodeUtf8(std::string(utf8), decoded);
-             return bare::addFontAndTellHost(decoded, hostExecutable, bare::HostSearch::ownName);
-         }},
+         HostSearch::ownName, true},
         {"registerFont inside Photoshop.exe (B: with the snapshot walk it no longer takes)", snapshotPlan,
-         [](const std::wstring& path, const std::string&) {
-             return bare::addFontAndTellHost(path, hostExecutable, bare::HostSearch::snapshot);
-         }},
+         HostSearch::snapshot, false},
     };
     std::vector<std::string> rows;
-    for (const auto& comparison : comparisons) {
-        rows.push_back(registrationRow(context, comparison.measure, comparison.plan, registrations, comparison.bare));
+    for (const Registration& comparison : comparisons) {
+        rows.push_back(registrationRow(context, comparison, registrations));
     }
     for (int window = 0; window < ownWindowCount; ++window) {
         checkTold("own window " + std::to_string(window), windows[window].takeCount(), registrations);
