@@ -3,6 +3,8 @@
 #include <tlhelp32.h>  // needs <windows.h> first
 
 #include <cwchar>
+#include <memory>
+#include <type_traits>
 
 #include "support/win32_owners.h"
 
@@ -11,19 +13,10 @@ namespace {
 
 constexpr UINT fontChangeReplyTimeoutMs = 5000;  // as the library waits
 
-class ScreenDC {
-public:
-    ScreenDC() noexcept : dc_(GetDC(nullptr)) {}
-    ~ScreenDC() {
-        if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-    HDC get() const noexcept { return dc_; }
-
-private:
-    HDC dc_;
+struct ScreenDCReleaser {
+    void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
 };
+using ScreenDC = std::unique_ptr<std::remove_pointer_t<HDC>, ScreenDCReleaser>;
 
 struct FaceSearch {
     const wchar_t* requested;
@@ -52,6 +45,17 @@ DWORD findProcess(const wchar_t* executable) {
     return first;
 }
 
+DWORD selfWhenNamed(const wchar_t* executable) {
+    wchar_t self[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length == MAX_PATH) return 0;
+    const wchar_t* name = self;
+    for (const wchar_t* unit = self; *unit != L'\0'; ++unit) {
+        if (*unit == L'\\' || *unit == L'/') name = unit + 1;
+    }
+    return _wcsicmp(name, executable) == 0 ? GetCurrentProcessId() : 0;
+}
+
 BOOL CALLBACK tellHostWindow(HWND window, LPARAM host) {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
@@ -78,31 +82,17 @@ bool faceInstalled(const std::wstring& face) {
     LOGFONTW request{};
     request.lfCharSet = DEFAULT_CHARSET;
     if (wcscpy_s(request.lfFaceName, LF_FACESIZE, face.c_str()) != 0) return false;
-    const ScreenDC screen;
-    if (screen.get() == nullptr) return false;
+    const ScreenDC screen(GetDC(nullptr));
+    if (!screen) return false;
     FaceSearch search{face.c_str(), false};
     EnumFontFamiliesExW(screen.get(), &request, matchFace, reinterpret_cast<LPARAM>(&search), 0);
     return search.found;
 }
 
-bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable) {
+bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable, HostSearch search) {
     if (AddFontResourceW(path.c_str()) == 0) return false;
-    if (const DWORD host = findProcess(hostExecutable); host != 0) {
-        EnumWindows(tellHostWindow, static_cast<LPARAM>(host));
-    }
-    return true;
-}
-
-bool addFontAndTellOwnWindows(const std::wstring& path, const wchar_t* hostExecutable) {
-    if (AddFontResourceW(path.c_str()) == 0) return false;
-    wchar_t self[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (length == 0 || length == MAX_PATH) return true;
-    const wchar_t* name = self;
-    for (const wchar_t* unit = self; *unit != L'\0'; ++unit) {
-        if (*unit == L'\\' || *unit == L'/') name = unit + 1;
-    }
-    if (_wcsicmp(name, hostExecutable) == 0) EnumWindows(tellHostWindow, static_cast<LPARAM>(GetCurrentProcessId()));
+    const DWORD host = search == HostSearch::snapshot ? findProcess(hostExecutable) : selfWhenNamed(hostExecutable);
+    if (host != 0) EnumWindows(tellHostWindow, static_cast<LPARAM>(host));
     return true;
 }
 

@@ -19,17 +19,20 @@ int addFontsAndBroadcast(const std::vector<std::wstring>& paths);
 // face, a callback comparing exactly, ReleaseDC.
 bool faceInstalled(const std::wstring& face);
 
-// registerFont: AddFontResourceW, then in a toolhelp snapshot the calling
-// process when it has that executable name (_wcsicmp), else the first one
-// that has, then WM_FONTCHANGE sent with SendMessageTimeoutW to each of its
-// top-level windows. True when added.
-bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable);
+// How registerFont finds the host's process.
+enum class HostSearch {
+    // In a toolhelp snapshot, the calling process when it has the host's
+    // executable name (_wcsicmp), else the first one that has.
+    snapshot,
+    // Inside the host: this process's own executable name
+    // (GetModuleFileNameW(NULL), its last component, _wcsicmp), no snapshot.
+    ownName,
+};
 
-// registerFont inside the host: AddFontResourceW, then this process's own
-// executable name (GetModuleFileNameW(NULL), its last component, _wcsicmp):
-// when it is the host's, WM_FONTCHANGE sent to each of this process's
-// top-level windows as above, with no snapshot. True when added.
-bool addFontAndTellOwnWindows(const std::wstring& path, const wchar_t* hostExecutable);
+// registerFont: AddFontResourceW, then WM_FONTCHANGE sent with
+// SendMessageTimeoutW to each top-level window of the host's process, when
+// one is found. True when added.
+bool addFontAndTellHost(const std::wstring& path, const wchar_t* hostExecutable, HostSearch search);
 
 // The copy and decoding the frame must do: MultiByteToWideChar(CP_UTF8, 0)
 // asked for the size, then into a buffer of that size. Returns the units.

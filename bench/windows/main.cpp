@@ -13,12 +13,10 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <cwchar>
 #include <iostream>
 #include <sstream>
 
 #include "scenarios.h"
-#include "support/test_files.h"
 
 namespace {
 
@@ -26,29 +24,23 @@ using namespace scriptfonts;
 using namespace scriptfonts::bench;
 
 constexpr int exitUsage = 2;
-
-struct Options {
-    std::wstring fontDirectory;
-    std::vector<int> listSizes{20, 200, 2000};
-    bool smoke = false;
-    bool listsGiven = false;
-    bool inHost = false;
-};
+constexpr int fontsOfOneCall = 2;  // the lookups use the first bench font, registerFont the second
+const std::vector<int> fullListSizes{20, 200, 2000};
 
 std::vector<int> parseSizes(const std::wstring& text) {
     std::vector<int> sizes;
-    std::wstringstream in(text);
-    std::wstring item;
-    while (std::getline(in, item, L',')) {
-        const int size = static_cast<int>(std::wcstol(item.c_str(), nullptr, 10));
-        if (size < 1) throw BenchError("--lists takes positive counts joined by commas");
+    std::wistringstream in(text);
+    const BenchError invalid("--lists takes positive counts joined by commas");
+    for (int size = 0; in >> size; in.ignore()) {
+        if (size < 1) throw invalid;
         sizes.push_back(size);
     }
+    if (sizes.empty() || !in.eof()) throw invalid;
     return sizes;
 }
 
-Options parseOptions(int argc, wchar_t** argv) {
-    Options options;
+Context parseOptions(int argc, wchar_t** argv) {
+    Context options;
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
         if (option == L"--smoke") {
@@ -59,13 +51,12 @@ Options parseOptions(int argc, wchar_t** argv) {
             options.fontDirectory = argv[++i];
         } else if (option == L"--lists" && i + 1 < argc) {
             options.listSizes = parseSizes(argv[++i]);
-            options.listsGiven = true;
         } else {
             throw BenchError("usage: scriptfonts_bench --fonts DIR [--lists N,N,...] [--smoke]");
         }
     }
     if (options.fontDirectory.empty()) throw BenchError("--fonts DIR is required");
-    if (options.smoke && !options.listsGiven) options.listSizes = {3};
+    if (options.listSizes.empty()) options.listSizes = options.smoke ? std::vector<int>{3} : fullListSizes;
     return options;
 }
 
@@ -78,13 +69,7 @@ bool reportSupportFailures() {
     return result.Failed();
 }
 
-template <typename Measure>
-void measure(const char* what, std::vector<Row>& rows, Measure run) {
-    std::cerr << "measuring " << what << "...\n";
-    for (Row& row : run()) rows.push_back(std::move(row));
-}
-
-int run(const Options& options) {
+int run(Context context) {
     const test::ScriptLibrary library;
     if (library.module() == nullptr) throw BenchError("scriptfonts.dll cannot be loaded from beside this program");
     // The engine's first call, before any script function.
@@ -93,19 +78,25 @@ int run(const Options& options) {
         reinterpret_cast<Initialize>(reinterpret_cast<void*>(GetProcAddress(library.module(), "ESInitialize")));
     if (initialize == nullptr || initialize(nullptr, 0) == nullptr) throw BenchError("ESInitialize is missing");
 
-    const BenchFonts fonts(options.fontDirectory);
-    if (options.inHost) {
-        printInHostRows(library, fonts, options.smoke);
+    context.library = &library;
+    requireFonts(context, fontsOfOneCall);
+    if (context.inHost) {
+        printInHostRows(context);
         return reportSupportFailures() ? EXIT_FAILURE : EXIT_SUCCESS;
     }
-    std::vector<Row> rows;
-    measure("the frame", rows, [&] { return frameRows(library, options.smoke); });
-    measure("face lookups", rows, [&] { return faceLookupRows(library, fonts, options.smoke); });
-    measure("host registration", rows, [&] { return hostRegistrationRows(library, fonts, options.smoke); });
-    measure("registration inside the host", rows, [&] { return inHostRegistrationRows(fonts, options.smoke); });
-    measure("font lists", rows, [&] { return fontListRows(library, fonts, options.listSizes, options.smoke); });
+    const std::pair<const char*, std::vector<std::string> (*)(const Context&)> groups[] = {
+        {"the frame", frameRows},
+        {"face lookups", faceLookupRows},
+        {"host registration", standInHostRows},
+        {"registration inside the host", inHostRows},
+        {"font lists", fontListRows},
+    };
+    std::vector<std::string> rows;
+    for (const auto& [what, measure] : groups) {
+        std::cerr << "measuring " << what << "...\n";
+        for (std::string& row : measure(context)) rows.push_back(std::move(row));
+    }
     if (reportSupportFailures()) return EXIT_FAILURE;
-
     printTable(std::cout, rows);
     return EXIT_SUCCESS;
 }
@@ -114,9 +105,9 @@ int run(const Options& options) {
 
 int wmain(int argc, wchar_t** argv) {
     try {
-        const Options options = parseOptions(argc, argv);
+        const Context context = parseOptions(argc, argv);
         try {
-            return run(options);
+            return run(context);
         } catch (const std::exception& error) {
             reportSupportFailures();
             std::cerr << "error: " << error.what() << "\n";
