@@ -43,7 +43,7 @@ string(REPLACE "\\" "\\\\" listQuoted "\"${lantern},${harbor}\"")
 foreach(path besideProgramLibrary moduleLoadingLibrary)
     string(REGEX REPLACE "([][+.*?()^$|\\])" "\\\\\\1" ${path}Pattern "${${path}}")
 endforeach()
-# A process ended by __fastfail or for a failed check (STATUS_STACK_BUFFER_OVERRUN,
+# A process ended by __fastfail for a smashed canary (STATUS_STACK_BUFFER_OVERRUN,
 # 0xC0000409): Wine's exit status is the low byte of the code; on Windows CMake
 # gives the code itself, as a number or in words.
 if(EMULATOR)
@@ -301,9 +301,9 @@ elseif(CASE STREQUAL "load-report-other-module")
     set(exitStatus 1)
     string(CONCAT outputPattern "^loading ${moduleLoadingLibraryPattern} \\(its imports loaded first: [^)]*\\) "
         "also loaded: ([^\n]*, )?version\\.dll \\(unloaded again\\)")
-elseif(CASE STREQUAL "smashed-stack" OR CASE STREQUAL "overrun-copy")
-    # An overflowed array ends the process before the function returns (no
-    # line for the call): a local one by its canary, another by the checked copy.
+elseif(CASE STREQUAL "smashed-stack")
+    # An overflowed local array ends the process by its canary before the
+    # function returns (no line for the call).
     program_path(overflowingLibrary "${TEST_LIBRARIES}/${CASE}-library.dll")
     set(arguments --library "${overflowingLibrary}" refuse "far more than the eight bytes it is copied into")
     set(exitStatus "${overrunStatus}")
