@@ -41,9 +41,9 @@ function(scriptfonts_compiler_settings target)
         # Stack canaries in every function with a local array or an address-taken
         # local. The flag stays off the link, which would bring in libssp, whose
         # constructor loads the crypto API's DLLs under the loader lock; the
-        # guard, its failure routine and the checked copies below are the
-        # project's own (src/platform/win32/stack_guard.h), seeded in each
-        # image's entry point before the C runtime's.
+        # guard and its failure routine are the project's own
+        # (src/platform/win32/stack_guard.h), seeded in each image's entry point
+        # before the C runtime's.
         target_compile_options(${target} PRIVATE -fstack-protector-strong)
         get_target_property(type ${target} TYPE)
         if(type STREQUAL "EXECUTABLE")
@@ -56,11 +56,6 @@ function(scriptfonts_compiler_settings target)
             # After these objects on every link line that takes them.
             target_link_libraries(${target} INTERFACE scriptfonts_stack_guard)
         endif()
-        # mingw-w64's headers check memcpy, strcpy and the like into buffers of known
-        # size through __*_chk routines (src/platform/win32/checked_copies.cpp). It
-        # only acts when optimizing, and a toolchain's own setting is replaced
-        # rather than redefined.
-        target_compile_options(${target} PRIVATE -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
         # Paths the compiler writes (__FILE__, debug information) do not depend on
         # where the tree was checked out.
         target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)

@@ -69,6 +69,8 @@ TEST_F(FontWork, RegisteringTellsTheCallingHostElseTheFirstFound) {
          10, 20, u"C:\\Adobe\\Illustrator.exe"},
         {"a folder named as the host", registerFont, 1, false, {{u"Photoshop.exe", 10}}, 1, 2, 10, 30,
          u"C:\\Photoshop.exe\\helper.exe"},
+        {"a name that only ends in the host's", registerFont, 1, false, {{u"Photoshop.exe", 10}}, 1, 2, 10, 30,
+         u"C:\\Tools\\MyPhotoshop.exe"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <optional>
 #include <string>
 #include <thread>
@@ -359,16 +358,10 @@ const InHostCase inHostCases[] = {
     {"CallInTheSecondOfTwoHosts", callInTheSecondOfTwoHosts, true},
 };
 
-bool runningAsTheHost() {
-    const std::wstring name = testProgramPath();
-    const std::size_t slash = name.find_last_of(L"\\/");
-    return _wcsicmp(name.c_str() + (slash == std::wstring::npos ? 0 : slash + 1), hostExecutable) == 0;
-}
-
 class InHost : public testing::TestWithParam<InHostCase> {};
 
 TEST_P(InHost, Passes) {
-    if (runningAsTheHost()) {
+    if (testProgramNamed(hostExecutable)) {
         GetParam().run();
         return;
     }

@@ -2,15 +2,9 @@
 
 #include <intrin.h>
 
-#include <cstdint>
-
 #include "platform/win32/win32.h"
 
-// What GCC's instrumented functions read on entry and compare on return.
-// Until the entry point seeds it, a value of no process in particular.
-extern "C" {
-std::uintptr_t __stack_chk_guard = 0x5fd3c1a7e9b24600u;
-}
+std::uintptr_t __stack_chk_guard = scriptfonts::platform::win32::unseededStackGuard;
 
 namespace scriptfonts::platform::win32 {
 namespace {

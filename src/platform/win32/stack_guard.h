@@ -4,7 +4,15 @@
 // lock was held.
 #pragma once
 
+#include <cstdint>
+
+// What GCC's instrumented functions read on entry and compare on return.
+extern "C" std::uintptr_t __stack_chk_guard;
+
 namespace scriptfonts::platform::win32 {
+
+// The guard until the entry point seeds it: a value of no process in particular.
+inline constexpr std::uintptr_t unseededStackGuard = 0x5fd3c1a7e9b24600u;
 
 // Sets __stack_chk_guard from what the process already has. Called once, first
 // thing in the image's entry point, before any function that checks a canary

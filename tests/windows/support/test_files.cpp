@@ -23,6 +23,10 @@ std::wstring testProgramDirectory() { return std::filesystem::path(testProgramPa
 
 std::wstring besideTestProgram(const std::wstring& name) { return testProgramDirectory() + L"\\" + name; }
 
+bool testProgramNamed(const wchar_t* name) {
+    return _wcsicmp(std::filesystem::path(testProgramPath()).filename().c_str(), name) == 0;
+}
+
 std::wstring testFontPath(const std::wstring& fileName) { return besideTestProgram(L"test-fonts\\" + fileName); }
 
 std::string toUtf8(const std::wstring& text) {

@@ -10,6 +10,8 @@ namespace scriptfonts::test {
 std::wstring testProgramPath();
 std::wstring testProgramDirectory();
 std::wstring besideTestProgram(const std::wstring& name);
+// True when this program runs under that file name (a copy of it), in any case.
+bool testProgramNamed(const wchar_t* name);
 // A committed test font, copied next to the test programs at build time.
 std::wstring testFontPath(const std::wstring& fileName);
 

@@ -4,7 +4,7 @@
 // CMakeLists.txt), most copies broken in one way an engine can meet: an
 // entry left out of the .def file, or a signature list that does not match.
 // One answers ESGetVersion with the error mode it was loaded under; one
-// loads a module while it loads; two overflow an array before refusing.
+// loads a module while it loads; one overflows a local array before refusing.
 #include <windows.h>
 
 #include <cstdlib>
@@ -51,14 +51,6 @@ static void overflow(const char* text) {
     void* (*volatile copy)(void*, const void*, std::size_t) = std::memcpy;
     copy(buffer, text, std::strlen(text) + 1);
 }
-#elif defined(OVERRUNS_COPY)
-// The text runs past an array of known size off the stack, into the room
-// after it: only the checked copy of -D_FORTIFY_SOURCE (MinGW-w64) can stop it.
-struct {
-    char copied[8];
-    char after[120];
-} overrunArea;
-static void overflow(const char* text) { std::strcpy(overrunArea.copied, text); }
 #else
 static void overflow(const char*) {}
 #endif
