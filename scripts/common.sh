@@ -13,12 +13,14 @@ scriptfonts_demo_packages=(
 # What only the tests use: clang with its sanitizer and fuzzer runtimes and
 # Google Benchmark for the native build; fontTools for scripts/make-fonts.py;
 # for the release checks, the reproducible-builds tools (and what they use to
-# vary the build and to read zips), osslsigncode and OpenSSL; Ninja, for the
-# multi-config build, and LLVM's MSVC-style compiler, linker, resource compiler
-# and librarian, for the MSVC flags check.
+# vary the build and to read zips), osslsigncode and OpenSSL, with a software
+# token, its tools and OpenSSL's PKCS#11 engine for signing through a token;
+# Ninja, for the multi-config build, and LLVM's MSVC-style compiler, linker,
+# resource compiler and librarian, for the MSVC flags check.
 scriptfonts_test_packages=(
     g++ clang libclang-rt-dev libbenchmark-dev python3-fonttools
     reprotest diffoscope-minimal disorderfs faketime locales unzip osslsigncode openssl
+    softhsm2 opensc libengine-pkcs11-openssl
     ninja-build clang-tools-14 lld llvm
 )
 
