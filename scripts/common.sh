@@ -24,10 +24,39 @@ scriptfonts_test_packages=(
     ninja-build clang-tools-14 lld llvm
 )
 
+# How long set-up waits for another run of the package manager (a fresh
+# machine's own updates at boot, say) before it gives up.
+scriptfonts_apt_wait=${SCRIPTFONTS_APT_WAIT:-300}
+
+# Which of the locks of apt and dpkg another process holds, and who: none, nothing.
+package_manager_holder() {
+    lslocks --noheadings --raw --output PATH,COMMAND,PID | awk '
+        $1 ~ "^/var/(lib/dpkg/lock(-frontend)?|lib/apt/lists/lock|cache/apt/archives/lock)$" {
+            print $1 " is held by " $2 " (process " $3 ")"; exit }'
+}
+
+# apt-get once no other process holds those locks, waiting up to the caller's
+# deadline and saying so once. apt-get waits for dpkg's own locks when asked
+# (DPkg::Lock::Timeout, which covers one taken between the check and the run)
+# but gives up at once on the package lists' (apt-get update) and the downloads'.
+apt_get_waiting() {
+    local holder
+    while holder=$(package_manager_holder); [[ -n $holder ]]; do
+        if ((SECONDS >= deadline)); then
+            echo "gave up waiting for the package manager after $scriptfonts_apt_wait s: $holder" >&2
+            return 1
+        fi
+        $waiting || echo "Waiting up to $scriptfonts_apt_wait s for the package manager: $holder"
+        waiting=true
+        sleep 2
+    done
+    apt-get -o DPkg::Lock::Timeout=$((deadline - SECONDS)) "$@"
+}
+
 # Installs whichever of the packages named (all of the above when none are)
 # are missing; with all of them there it only looks.
 install_missing_packages() {
-    local package wanted=("$@") missing=()
+    local package wanted=("$@") missing=() deadline=$((SECONDS + scriptfonts_apt_wait)) waiting=false
     if ((${#wanted[@]} == 0)); then
         wanted=("${scriptfonts_demo_packages[@]}" "${scriptfonts_test_packages[@]}")
     fi
@@ -45,8 +74,8 @@ install_missing_packages() {
     fi
     echo "Installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${missing[@]}"
+    apt_get_waiting update
+    apt_get_waiting install -y --no-install-recommends "${missing[@]}"
 }
 
 # The release checks' own build in DIR: the windows preset without tests, the
