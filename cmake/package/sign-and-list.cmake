@@ -61,7 +61,8 @@ endfunction()
 # straight to osslsigncode, so CMake never holds it.
 set(pkcs12 "${CPACK_SCRIPTFONTS_SIGN_PKCS12}")
 set(module "${CPACK_SCRIPTFONTS_SIGN_PKCS11_MODULE}")
-set(uri "${CPACK_SCRIPTFONTS_SIGN_PKCS11_KEY}")
+# Escaped, so that the URI's semicolons do not split it into arguments.
+string(REPLACE ";" "\\;" uri "${CPACK_SCRIPTFONTS_SIGN_PKCS11_KEY}")
 set(feed "${CMAKE_COMMAND}" -E true)
 if(pkcs12 STREQUAL "" AND module STREQUAL "")
     message(STATUS "scriptfonts package not signed: neither SCRIPTFONTS_SIGN_PKCS12 nor SCRIPTFONTS_SIGN_PKCS11_MODULE "
@@ -86,8 +87,6 @@ else()
     elseif(NOT DEFINED ENV{SCRIPTFONTS_SIGN_PKCS11_PIN})
         refuse("SCRIPTFONTS_SIGN_PKCS11_PIN is not set in the environment (for a key that needs no PIN, set it empty)")
     endif()
-    # Escaped, so that the URI's semicolons do not split it into arguments.
-    string(REPLACE ";" "\\;" uri "${uri}")
     set(options -pkcs11module "${module}" -certs "${CPACK_SCRIPTFONTS_SIGN_PKCS11_CERTS}" -key "${uri}"
         -readpass /dev/stdin)
     set(feed printenv SCRIPTFONTS_SIGN_PKCS11_PIN)
