@@ -41,14 +41,22 @@ install(FILES samples/activate-fonts.jsx DESTINATION samples)
 install(FILES samples/fonts/lantern.ttf samples/fonts/harbor.ttf DESTINATION samples/fonts)
 
 # Signing with Authenticode, when a certificate is named here or in the
-# environment variable of the same name (so a CI secret needs no edit). The
+# environment variable of the same name (so a CI secret needs no edit): in a
+# .pfx file, or on a token or HSM reached through its PKCS#11 module. The
 # cache takes the environment's value when it is first made; a value in the
 # environment when packaging wins over it (cmake/package/start.cmake). The
-# password stays in its file: never on a command line, in the cache or a log.
+# password stays in its file and the PIN in the environment: never on a
+# command line, in the cache or a log.
 set(SCRIPTFONTS_SIGN_PKCS12 "$ENV{SCRIPTFONTS_SIGN_PKCS12}" CACHE FILEPATH
     "PKCS#12 file (.pfx, .p12) to sign scriptfonts.dll and scriptfonts-run.exe with when packaging; empty: no signing")
 set(SCRIPTFONTS_SIGN_PASSWORD_FILE "$ENV{SCRIPTFONTS_SIGN_PASSWORD_FILE}" CACHE FILEPATH
     "File holding the password of SCRIPTFONTS_SIGN_PKCS12")
+set(SCRIPTFONTS_SIGN_PKCS11_MODULE "$ENV{SCRIPTFONTS_SIGN_PKCS11_MODULE}" CACHE FILEPATH
+    "PKCS#11 module (.so) of the token or HSM to sign with instead; PIN: SCRIPTFONTS_SIGN_PKCS11_PIN, environment only")
+set(SCRIPTFONTS_SIGN_PKCS11_KEY "$ENV{SCRIPTFONTS_SIGN_PKCS11_KEY}" CACHE STRING
+    "pkcs11: URI of the signing key in SCRIPTFONTS_SIGN_PKCS11_MODULE's token (pkcs11:token=...;object=...)")
+set(SCRIPTFONTS_SIGN_PKCS11_CERTS "$ENV{SCRIPTFONTS_SIGN_PKCS11_CERTS}" CACHE FILEPATH
+    "PEM file with the certificate of SCRIPTFONTS_SIGN_PKCS11_KEY and its chain")
 set(SCRIPTFONTS_SIGN_TIMESTAMP_URL "$ENV{SCRIPTFONTS_SIGN_TIMESTAMP_URL}" CACHE STRING
     "RFC 3161 time-stamping server for the signatures; empty: none")
 # A slow time-stamp server answers within seconds, a minute at worst; one that
@@ -78,7 +86,10 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package/start.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/sign-and-list.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/fix-zip.cmake)
 # What they need, under CPACK_ names: only those reach cpack.
-foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT OSSLSIGNCODE PYTHON3 SOURCE_DATE_EPOCH)
+# Those the environment may replace at package time are named here once.
+set(CPACK_SCRIPTFONTS_SIGN_SETTINGS SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_PKCS11_MODULE SIGN_PKCS11_KEY SIGN_PKCS11_CERTS
+    SIGN_TIMESTAMP_URL SIGN_TIMEOUT)
+foreach(setting ${CPACK_SCRIPTFONTS_SIGN_SETTINGS} OSSLSIGNCODE PYTHON3 SOURCE_DATE_EPOCH)
     set(CPACK_SCRIPTFONTS_${setting} "${SCRIPTFONTS_${setting}}")
 endforeach()
 # No source package. A release's sources are its commit (a clone, or the

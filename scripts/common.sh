@@ -13,19 +13,50 @@ scriptfonts_demo_packages=(
 # What only the tests use: clang with its sanitizer and fuzzer runtimes and
 # Google Benchmark for the native build; fontTools for scripts/make-fonts.py;
 # for the release checks, the reproducible-builds tools (and what they use to
-# vary the build and to read zips), osslsigncode and OpenSSL; Ninja, for the
-# multi-config build, and LLVM's MSVC-style compiler, linker, resource compiler
-# and librarian, for the MSVC flags check.
+# vary the build and to read zips), osslsigncode and OpenSSL, with a software
+# token, its tools and OpenSSL's PKCS#11 engine for signing through a token;
+# Ninja, for the multi-config build, and LLVM's MSVC-style compiler, linker,
+# resource compiler and librarian, for the MSVC flags check.
 scriptfonts_test_packages=(
     g++ clang libclang-rt-dev libbenchmark-dev python3-fonttools
     reprotest diffoscope-minimal disorderfs faketime locales unzip osslsigncode openssl
+    softhsm2 opensc libengine-pkcs11-openssl
     ninja-build clang-tools-14 lld llvm
 )
+
+# How long set-up waits for another run of the package manager (a fresh
+# machine's own updates at boot, say) before it gives up.
+scriptfonts_apt_wait=${SCRIPTFONTS_APT_WAIT:-300}
+
+# Which of the locks of apt and dpkg another process holds, and who: none, nothing.
+package_manager_holder() {
+    lslocks --noheadings --raw --output PATH,COMMAND,PID | awk '
+        $1 ~ "^/var/(lib/dpkg/lock(-frontend)?|lib/apt/lists/lock|cache/apt/archives/lock)$" {
+            print $1 " is held by " $2 " (process " $3 ")"; exit }'
+}
+
+# apt-get once no other process holds those locks, waiting up to the caller's
+# deadline and saying so once. apt-get waits for dpkg's own locks when asked
+# (DPkg::Lock::Timeout, which covers one taken between the check and the run)
+# but gives up at once on the package lists' (apt-get update) and the downloads'.
+apt_get_waiting() {
+    local holder
+    while holder=$(package_manager_holder); [[ -n $holder ]]; do
+        if ((SECONDS >= deadline)); then
+            echo "gave up waiting for the package manager after $scriptfonts_apt_wait s: $holder" >&2
+            return 1
+        fi
+        $waiting || echo "Waiting up to $scriptfonts_apt_wait s for the package manager: $holder"
+        waiting=true
+        sleep 2
+    done
+    apt-get -o DPkg::Lock::Timeout=$((deadline - SECONDS)) "$@"
+}
 
 # Installs whichever of the packages named (all of the above when none are)
 # are missing; with all of them there it only looks.
 install_missing_packages() {
-    local package wanted=("$@") missing=()
+    local package wanted=("$@") missing=() deadline=$((SECONDS + scriptfonts_apt_wait)) waiting=false
     if ((${#wanted[@]} == 0)); then
         wanted=("${scriptfonts_demo_packages[@]}" "${scriptfonts_test_packages[@]}")
     fi
@@ -43,8 +74,8 @@ install_missing_packages() {
     fi
     echo "Installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${missing[@]}"
+    apt_get_waiting update
+    apt_get_waiting install -y --no-install-recommends "${missing[@]}"
 }
 
 # The release checks' own build in DIR: the windows preset without tests, the

@@ -13,24 +13,25 @@ function(refuse text)
     message(FATAL_ERROR " scriptfonts package not made: ${text}")
 endfunction()
 
-# Authenticode with a SHA-256 digest and the product's name as description,
-# through osslsigncode. The password goes by file, so no command line shows
-# it; an empty file is given as no password, since osslsigncode cannot read
-# one. osslsigncode names the password file in some complaints: the setting's
-# name stands in for its value, which may be a password put there by mistake.
+# A file that signing needs: set, and there.
+function(need_file setting shown)
+    if(CPACK_SCRIPTFONTS_${setting} STREQUAL "")
+        refuse("SCRIPTFONTS_${setting} is not set${ARGN}")
+    elseif(NOT EXISTS "${CPACK_SCRIPTFONTS_${setting}}" OR IS_DIRECTORY "${CPACK_SCRIPTFONTS_${setting}}")
+        refuse("SCRIPTFONTS_${setting} names no file${shown}")
+    endif()
+endfunction()
+
+# Signs with the options that the route below sets. A secret reaches
+# osslsigncode only through -readpass (a file, or its standard input fed by
+# the route), so no command line shows it. osslsigncode names the password
+# file in some complaints: the setting's name stands in for its value, which
+# may be a password put there by mistake.
 function(sign program)
-    set(command "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" sign -pkcs12 "${CPACK_SCRIPTFONTS_SIGN_PKCS12}"
-        -h sha256 -n "${CPACK_PACKAGE_NAME}")
-    file(SIZE "${password_file}" password_size)
-    if(password_size GREATER 0)
-        list(APPEND command -readpass "${password_file}")
-    endif()
-    if(CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL)
-        list(APPEND command -ts "${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
-    endif()
     set(unsigned "${staged}/${program}")
     file(REMOVE "${unsigned}.signed")
-    execute_process(COMMAND ${command} -in "${unsigned}" -out "${unsigned}.signed"
+    execute_process(COMMAND ${feed} COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" sign ${options}
+                        -in "${unsigned}" -out "${unsigned}.signed"
                     RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT ${timeout})
     if(failed OR NOT EXISTS "${unsigned}.signed")
         file(REMOVE "${unsigned}.signed")
@@ -42,51 +43,84 @@ function(sign program)
             refuse("signing ${program} failed: osslsigncode gave no result within ${timeout} s (${bound})")
         endif()
         string(REPLACE "${password_file}" "SCRIPTFONTS_SIGN_PASSWORD_FILE" errors "${errors}\n${output}")
-        # osslsigncode's first complaint, before OpenSSL's error stack.
+        # A token's own answer (PIN incorrect, PIN locked) in OpenSSL's error
+        # stack, else osslsigncode's first complaint, which comes before it.
+        if(errors MATCHES ":PKCS#11 module:[^:]*:([^:\n]+)")
+            set(errors "${CMAKE_MATCH_1}")
+        endif()
         string(REGEX MATCH "[^\n]+" reason "${errors}")
-        refuse("signing ${program} failed: ${reason}")
+        refuse("signing ${program} failed: ${reason}${where}")
     endif()
     file(RENAME "${unsigned}.signed" "${unsigned}")
 endfunction()
 
-# The subject of the certificate that signed a program, as osslsigncode's
-# verification reports it (which fails, but still names the signer, when
-# the certificate authority is not one this machine trusts).
-function(signer_of program out)
-    execute_process(COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" verify -in "${staged}/${program}"
-                    OUTPUT_VARIABLE report ERROR_QUIET TIMEOUT ${timeout})
-    if(report MATCHES "Subject: ([^\n]+)")
-        set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
-    else()
-        set(${out} "a certificate whose subject osslsigncode did not report" PARENT_SCOPE)
-    endif()
-endfunction()
-
+# Each route is asked for by its first setting. A .pfx / .p12 file holds the
+# key, its password in a file (an empty one is given as no password, since
+# osslsigncode cannot read one). A PKCS#11 module reaches a key that never
+# leaves its token or HSM; printenv hands the PIN from the environment
+# straight to osslsigncode, so CMake never holds it.
 set(pkcs12 "${CPACK_SCRIPTFONTS_SIGN_PKCS12}")
-if(pkcs12 STREQUAL "")
-    message(STATUS "scriptfonts package not signed: SCRIPTFONTS_SIGN_PKCS12 is set neither in the environment "
-                   "nor in the build's cache")
+set(module "${CPACK_SCRIPTFONTS_SIGN_PKCS11_MODULE}")
+# Escaped, so that the URI's semicolons do not split it into arguments.
+string(REPLACE ";" "\\;" uri "${CPACK_SCRIPTFONTS_SIGN_PKCS11_KEY}")
+set(feed "${CMAKE_COMMAND}" -E true)
+if(pkcs12 STREQUAL "" AND module STREQUAL "")
+    message(STATUS "scriptfonts package not signed: neither SCRIPTFONTS_SIGN_PKCS12 nor SCRIPTFONTS_SIGN_PKCS11_MODULE "
+                   "is set, in the environment or the build's cache")
+elseif(NOT pkcs12 STREQUAL "" AND NOT module STREQUAL "")
+    refuse("SCRIPTFONTS_SIGN_PKCS12 and SCRIPTFONTS_SIGN_PKCS11_MODULE are both set: sign through one of them")
+elseif(module STREQUAL "")
+    set(route SIGN_PKCS12)
+    need_file(SIGN_PASSWORD_FILE "" " (for a certificate without a password, name an empty file)")
+    need_file(SIGN_PKCS12 ": ${pkcs12}")
+    set(options -pkcs12 "${pkcs12}")
+    file(SIZE "${password_file}" password_size)
+    if(password_size GREATER 0)
+        list(APPEND options -readpass "${password_file}")
+    endif()
 else()
-    if(password_file STREQUAL "")
-        refuse("SCRIPTFONTS_SIGN_PASSWORD_FILE is not set (for a certificate without a password, name an empty file)")
+    set(route SIGN_PKCS11_MODULE)
+    need_file(SIGN_PKCS11_MODULE ": ${module}")
+    need_file(SIGN_PKCS11_CERTS ": ${CPACK_SCRIPTFONTS_SIGN_PKCS11_CERTS}")
+    if(NOT uri MATCHES "^pkcs11:" OR uri MATCHES "[;?]pin-value=")
+        refuse("SCRIPTFONTS_SIGN_PKCS11_KEY is not a pkcs11: URI, or holds a PIN (SCRIPTFONTS_SIGN_PKCS11_PIN does)")
+    elseif(NOT DEFINED ENV{SCRIPTFONTS_SIGN_PKCS11_PIN})
+        refuse("SCRIPTFONTS_SIGN_PKCS11_PIN is not set in the environment (for a key that needs no PIN, set it empty)")
     endif()
-    if(NOT EXISTS "${pkcs12}" OR IS_DIRECTORY "${pkcs12}")
-        refuse("SCRIPTFONTS_SIGN_PKCS12 names no file: ${pkcs12}")
-    endif()
-    if(NOT EXISTS "${password_file}" OR IS_DIRECTORY "${password_file}")
-        refuse("SCRIPTFONTS_SIGN_PASSWORD_FILE names no file")
-    endif()
+    set(options -pkcs11module "${module}" -certs "${CPACK_SCRIPTFONTS_SIGN_PKCS11_CERTS}" -key "${uri}"
+        -readpass /dev/stdin)
+    set(feed printenv SCRIPTFONTS_SIGN_PKCS11_PIN)
+    set(where " (PKCS#11 module ${module})")
+endif()
+if(route)
     if(NOT EXISTS "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}")
         refuse("signing needs osslsigncode, which was not found (SCRIPTFONTS_OSSLSIGNCODE)")
     endif()
     if(NOT timeout MATCHES "^[1-9][0-9]*$")
         refuse("SCRIPTFONTS_SIGN_TIMEOUT is not a whole number of seconds: ${timeout}")
     endif()
+    # Authenticode with a SHA-256 digest and the product's name as description.
+    list(APPEND options -h sha256 -n "${CPACK_PACKAGE_NAME}")
+    if(CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL)
+        list(APPEND options -ts "${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
+    endif()
     sign(scriptfonts.dll)
     sign(scriptfonts-run.exe)
-    signer_of(scriptfonts.dll signer)
-    message(STATUS "scriptfonts package signed by ${signer} "
-                   "(SCRIPTFONTS_SIGN_PKCS12 from ${CPACK_SCRIPTFONTS_SIGN_PKCS12_ORIGIN}: ${pkcs12})")
+    # The signer as osslsigncode's verification reports it (which fails, but
+    # still names the signer, when the certificate authority is not one this
+    # machine trusts). With no time stamp, the signature lasts only as long
+    # as the certificate.
+    execute_process(COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" verify -in "${staged}/scriptfonts.dll"
+                    OUTPUT_VARIABLE report ERROR_QUIET TIMEOUT ${timeout})
+    set(signer "a certificate whose subject osslsigncode did not report")
+    if(report MATCHES "Subject: ([^\n]+)")
+        set(signer "${CMAKE_MATCH_1}")
+    endif()
+    if(NOT CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL AND report MATCHES "notAfter : ([^\n]+)")
+        set(lasting "; no time stamp: the signatures end when the certificate expires, ${CMAKE_MATCH_1}")
+    endif()
+    message(STATUS "scriptfonts package signed by ${signer} (SCRIPTFONTS_${route} from "
+                   "${CPACK_SCRIPTFONTS_${route}_ORIGIN}: ${CPACK_SCRIPTFONTS_${route}})${lasting}")
 endif()
 
 # CPack's own zip takes its entry times from here.

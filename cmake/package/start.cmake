@@ -7,23 +7,21 @@ file(REMOVE "${CPACK_SCRIPTFONTS_ARCHIVE}" "${CPACK_SCRIPTFONTS_ARCHIVE_SUMS}")
 # build's cache holds, which was taken from the environment only when the
 # cache was first made: a certificate exported after that (a reused build
 # folder, a cached CI workspace) still signs. A cache value replaced by another
-# is said, so the two never disagree without a word; the password file's
-# value is never shown, in case it holds the password itself.
-set(CPACK_SCRIPTFONTS_SIGN_PKCS12_ORIGIN "the build's cache")
-foreach(setting SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT)
+# is said, so the two never disagree without a word; the password file's and
+# the key URI's values are never shown, in case they hold the secret itself.
+foreach(setting IN LISTS CPACK_SCRIPTFONTS_SIGN_SETTINGS)
     set(name SCRIPTFONTS_${setting})
     set(cached "${CPACK_${name}}")
     set(given "$ENV{${name}}")
+    set(CPACK_${name}_ORIGIN "the build's cache")
     if(given STREQUAL "")
         continue()
     endif()
     set(CPACK_${name} "${given}")
-    if(setting STREQUAL "SIGN_PKCS12")
-        set(CPACK_SCRIPTFONTS_SIGN_PKCS12_ORIGIN "the environment")
-    endif()
+    set(CPACK_${name}_ORIGIN "the environment")
     if(cached STREQUAL "" OR cached STREQUAL given)
         continue()
-    elseif(setting STREQUAL "SIGN_PASSWORD_FILE")
+    elseif(setting MATCHES "PASSWORD_FILE|PKCS11_KEY")
         message(STATUS "scriptfonts package: ${name} from the environment, not the one in the build's cache")
     else()
         message(STATUS "scriptfonts package: ${name} from the environment (${given}), not the build's cache (${cached})")
