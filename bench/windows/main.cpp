@@ -84,14 +84,9 @@ void measure(const char* what, std::vector<Row>& rows, Measure run) {
     for (Row& row : run()) rows.push_back(std::move(row));
 }
 
-int run(const Options& options) {
+int runBenchmarks(const Options& options) {
     const test::ScriptLibrary library;
     if (library.module() == nullptr) throw BenchError("scriptfonts.dll cannot be loaded from beside this program");
-    // The engine's first call, before any script function.
-    using Initialize = const char* (*)(const TaggedValue*, std::int32_t);
-    const auto initialize =
-        reinterpret_cast<Initialize>(reinterpret_cast<void*>(GetProcAddress(library.module(), "ESInitialize")));
-    if (initialize == nullptr || initialize(nullptr, 0) == nullptr) throw BenchError("ESInitialize is missing");
 
     const BenchFonts fonts(options.fontDirectory);
     if (options.inHost) {
@@ -116,7 +111,7 @@ int wmain(int argc, wchar_t** argv) {
     try {
         const Options options = parseOptions(argc, argv);
         try {
-            return run(options);
+            return runBenchmarks(options);
         } catch (const std::exception& error) {
             reportSupportFailures();
             std::cerr << "error: " << error.what() << "\n";

@@ -27,7 +27,7 @@ UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
         watch.emplace();
     }
     UniqueModule module(LoadLibraryW(path.c_str()));
-    if (module == nullptr) {
+    if (!module) {
         const DWORD error = GetLastError();
         std::string message = "cannot load " + toUtf8(path) + ": " + systemMessage(error, toUtf8(path));
         // The bare number is the same for a text file and a 32-bit DLL: say which it is.

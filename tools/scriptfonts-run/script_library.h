@@ -38,6 +38,7 @@ public:
     ScriptLibrary(const std::wstring& path, bool watchLoad);
 
     const std::string& path() const { return path_; }
+    HMODULE module() const { return module_.get(); }
     const LoadReport& loadReport() const { return loadReport_; }
     // "file version 1.0.0.2" from the DLL's version resource, or "no version resource".
     std::string fileVersion() const;
