@@ -3,14 +3,10 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "platform/unique_handle.h"
 
 namespace scriptfonts::run {
 
-struct ModuleRelease {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleRelease>;
+using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
 
 }  // namespace scriptfonts::run
