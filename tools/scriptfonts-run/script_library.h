@@ -23,6 +23,10 @@ struct ScriptEntry {
 // "name_s, name_s, ...": each entry's name and parameter letters.
 std::vector<ScriptEntry> parseSignatureList(const std::string& list);
 
+// One call as the engine makes it: a single string-tagged argument. The
+// result's tag stays -1 unless the library writes the record.
+std::int32_t callWithString(ScriptFunction function, const std::string& utf8, TaggedValue& result);
+
 // What a watched load brought into the process besides the library.
 struct LoadReport {
     std::string importsLoadedFirst;         // "GDI32.dll, KERNEL32.dll", or "none"

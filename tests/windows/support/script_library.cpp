@@ -28,12 +28,8 @@ ScriptFunction ScriptLibrary::function(const char* name) const {
 CallOutcome ScriptLibrary::call(const char* name, const std::string& utf8) const {
     const ScriptFunction fn = function(name);
     if (fn == nullptr) return {-1, -1, -1};
-    TaggedValue argument{};
-    argument.value.string = utf8.c_str();
-    argument.tag = tagString;
-    TaggedValue result{};
-    result.tag = -1;
-    const std::int32_t status = fn(&argument, 1, &result);
+    TaggedValue result;
+    const std::int32_t status = run::callWithString(fn, utf8, result);
     return {status, result.value.integer, result.tag};
 }
 
