@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "unique_file.h"
+#include "handle_owners.h"
 
 namespace scriptfonts::run {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "handle_owners.h"
 #include "scriptfonts.h"
-#include "unique_module.h"
 
 namespace scriptfonts::run {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "command_line.h"
-#include "unique_file.h"
+#include "handle_owners.h"
 
 namespace scriptfonts::run {
 

@@ -1,4 +1,4 @@
-// An open file, closed when the owner goes.
+// The files and modules scriptfonts-run opens, each closed or unloaded when its owner goes.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 namespace scriptfonts::run {
 
 using UniqueFile = UniqueHandle<HANDLE, CloseHandle, -1>;  // INVALID_HANDLE_VALUE when empty
+using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
 
 // Empty (with the error in GetLastError) when it cannot be opened.
 inline UniqueFile openForReading(const std::wstring& path) {
