@@ -69,14 +69,9 @@ bool reportSupportFailures() {
     return result.Failed();
 }
 
-int run(Context context) {
+int runBenchmarks(Context context) {
     const test::ScriptLibrary library;
     if (library.module() == nullptr) throw BenchError("scriptfonts.dll cannot be loaded from beside this program");
-    // The engine's first call, before any script function.
-    using Initialize = const char* (*)(const TaggedValue*, std::int32_t);
-    const auto initialize =
-        reinterpret_cast<Initialize>(reinterpret_cast<void*>(GetProcAddress(library.module(), "ESInitialize")));
-    if (initialize == nullptr || initialize(nullptr, 0) == nullptr) throw BenchError("ESInitialize is missing");
 
     context.library = &library;
     requireFonts(context, fontsOfOneCall);
@@ -107,7 +102,7 @@ int wmain(int argc, wchar_t** argv) {
     try {
         const Context context = parseOptions(argc, argv);
         try {
-            return run(context);
+            return runBenchmarks(context);
         } catch (const std::exception& error) {
             reportSupportFailures();
             std::cerr << "error: " << error.what() << "\n";

@@ -1,5 +1,5 @@
 #include "fonts/font_work.h"
-#include "platform/unique_handle.h"
+#include "platform/platform_owners.h"
 
 namespace scriptfonts::fonts {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "platform/unique_handle.h"
+#include "platform/platform_owners.h"
 
 namespace scriptfonts::fonts {
 namespace {

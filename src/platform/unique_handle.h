@@ -1,14 +1,15 @@
-// Move-only owners for everything the library takes from the platform, so
-// each is released on every path out of a call.
+// The project's one owner template for a handle taken from the system, so it
+// is released on every path out. Depends on nothing: the library, the tool
+// and the tests each name their owners with one-line aliases.
 #pragma once
 
 #include <cstdint>
 #include <utility>
 
-#include "platform/platform.h"
+namespace scriptfonts {
 
-namespace scriptfonts::platform {
-
+// Close is the release function itself (CloseHandle, FreeLibrary, ...);
+// InvalidValue is what the handle holds when it owns nothing.
 template <typename Handle, auto Close, std::intptr_t InvalidValue = 0>
 class UniqueHandle {
 public:
@@ -36,29 +37,4 @@ private:
     Handle handle_ = invalid();
 };
 
-using UniqueSnapshot = UniqueHandle<NativeHandle, closeHandle, -1>;
-
-// A device context is released together with the window it came from.
-class UniqueWindowDC {
-public:
-    UniqueWindowDC(WindowHandle window, DeviceContext dc) noexcept : window_(window), dc_(dc) {}
-    UniqueWindowDC(UniqueWindowDC&& other) noexcept
-        : window_(other.window_), dc_(std::exchange(other.dc_, nullptr)) {}
-    UniqueWindowDC& operator=(UniqueWindowDC&&) = delete;
-    UniqueWindowDC(const UniqueWindowDC&) = delete;
-    UniqueWindowDC& operator=(const UniqueWindowDC&) = delete;
-    ~UniqueWindowDC() {
-        if (dc_ != nullptr) releaseDC(window_, dc_);
-    }
-
-    explicit operator bool() const noexcept { return dc_ != nullptr; }
-    DeviceContext get() const noexcept { return dc_; }
-
-private:
-    WindowHandle window_;
-    DeviceContext dc_;
-};
-
-inline UniqueWindowDC screenDC() noexcept { return UniqueWindowDC{nullptr, getDC(nullptr)}; }
-
-}  // namespace scriptfonts::platform
+}  // namespace scriptfonts

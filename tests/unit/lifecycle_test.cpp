@@ -3,7 +3,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/unique_handle.h"
+#include "platform/platform_owners.h"
 #include "unit_test_support.h"
 
 namespace scriptfonts::test {

@@ -83,7 +83,7 @@ public:
         for (int i = 0; i < hostWindowCount; ++i) {
             windows_[i].reset(CreateWindowExW(0, className, L"host window", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
-            EXPECT_NE(windows_[i], nullptr) << "CreateWindowExW failed, error " << GetLastError();
+            EXPECT_NE(windows_[i].get(), nullptr) << "CreateWindowExW failed, error " << GetLastError();
             if (windows_[i]) SetWindowLongPtrW(windows_[i].get(), GWLP_USERDATA, i);
         }
         // What making the windows queued is handled before counting starts.
@@ -280,12 +280,7 @@ std::int64_t heapBusyBytes() {
 }
 
 // What the engine does in a panel's life: load, every function once, terminate, unload.
-bool loadCallUnload(const std::wstring& library, const std::string& font, const std::string& face) {
-    const HMODULE module = LoadLibraryW(library.c_str());
-    if (module == nullptr) return false;
-    const auto entry = [module](const char* name) { return reinterpret_cast<void*>(GetProcAddress(module, name)); };
-    const auto initialize = reinterpret_cast<const char* (*)(const TaggedValue*, int32_t)>(entry("ESInitialize"));
-    const auto terminate = reinterpret_cast<void (*)()>(entry("ESTerminate"));
+bool loadCallUnload(const std::string& font, const std::string& face) {
     struct Call {
         const char* function;
         const std::string* text;
@@ -296,35 +291,30 @@ bool loadCallUnload(const std::wstring& library, const std::string& font, const 
         {"registerFont", &font, 1},   {"registerFontA", &font, 1},   {"findFontByName", &face, 1},
         {"unRegisterFont", &font, 0}, {"unRegisterFont", &font, 0}, {"registerFonts", &empty, 1},
     };
-    bool ok = initialize != nullptr && terminate != nullptr && initialize(nullptr, 0) != nullptr;
-    for (const Call& call : calls) {
-        const auto function = reinterpret_cast<ScriptFunction>(entry(call.function));
-        if (function == nullptr) {
-            ok = false;
-            continue;
+    bool ok = false;
+    {
+        const ScriptLibrary library;
+        ok = library.module() != nullptr;
+        for (const Call& call : calls) {
+            const CallOutcome outcome = library.call(call.function, *call.text);
+            ok = outcome.status == statusOk && outcome.result == call.expected && ok;
         }
-        TaggedValue argument{};
-        argument.value.string = call.text->c_str();
-        argument.tag = tagString;
-        TaggedValue result{};
-        ok = function(&argument, 1, &result) == statusOk && result.value.integer == call.expected && ok;
     }
-    if (terminate != nullptr) terminate();
-    return FreeLibrary(module) != 0 && ok;
+    // Nothing the library did keeps it loaded.
+    return GetModuleHandleW(L"scriptfonts.dll") == nullptr && ok;
 }
 
 void loadAndUnloadRepeatedly() {
-    const std::wstring library = besideTestProgram(L"scriptfonts.dll");
     const std::string font = toUtf8(besideTestProgram(hostFont.fileName));
     const std::string face = toUtf8(hostFont.face);
     const FontCleanup cleanup(besideTestProgram(hostFont.fileName));
     int failedCycles = 0;
-    for (int i = 0; i < warmUpCycles; ++i) failedCycles += loadCallUnload(library, font, face) ? 0 : 1;
+    for (int i = 0; i < warmUpCycles; ++i) failedCycles += loadCallUnload(font, face) ? 0 : 1;
 
     // Between the readings only the cycles run.
     const HandleRows handlesBefore = handleRowsOfThisProcess();
     const std::int64_t heapBefore = heapBusyBytes();
-    for (int i = 0; i < measuredCycles; ++i) failedCycles += loadCallUnload(library, font, face) ? 0 : 1;
+    for (int i = 0; i < measuredCycles; ++i) failedCycles += loadCallUnload(font, face) ? 0 : 1;
     const std::int64_t heapAfter = heapBusyBytes();
     const HandleRows handlesAfter = handleRowsOfThisProcess();
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "unique_file.h"
+#include "handle_owners.h"
 
 namespace scriptfonts::run {
 namespace {
@@ -87,7 +87,7 @@ struct SectionMap {
 
 std::vector<std::string> readImportedDlls(const std::wstring& path) {
     const UniqueFile file = openForReading(path);
-    if (file.get() == INVALID_HANDLE_VALUE) return {};
+    if (!file) return {};
     const std::uint32_t offset = newHeaderOffset(file.get());
     const auto coff = offset == 0 ? std::vector<unsigned char>{} : readAt(file.get(), offset, coffHeaderEnd);
     if (coff.size() < coffHeaderEnd) return {};
@@ -119,7 +119,7 @@ std::vector<std::string> readImportedDlls(const std::wstring& path) {
 
 ImageHeader readImageHeader(const std::wstring& path) {
     const UniqueFile file = openForReading(path);
-    if (file.get() == INVALID_HANDLE_VALUE) return {};
+    if (!file) return {};
     ImageHeader header;
     header.kind = ImageKind::notPortableExecutable;
     const std::uint32_t offset = newHeaderOffset(file.get());

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "unique_module.h"
+#include "handle_owners.h"
 
 namespace scriptfonts::run {
 

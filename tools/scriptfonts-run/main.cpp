@@ -21,8 +21,6 @@ constexpr int exitAllCallsOk = 0;
 constexpr int exitCallFailed = 1;  // some call returned a status other than statusOk, or the load brought in a module
 constexpr int exitRunError = 2;    // the command line or the library was unusable
 
-constexpr std::int32_t noTag = -1;  // shows whether the library wrote the result record
-
 // A system box would wait for a user who may not be there: a bad image, a
 // missing dependency of the library or a drive without its disk must come
 // back as an error this program reports in its one line. For the whole
@@ -31,16 +29,10 @@ constexpr std::int32_t noTag = -1;  // shows whether the library wrote the resul
 // error this program could report.
 void turnOffErrorBoxes() { SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
 
-// One call as the engine makes it: a single string-tagged argument. Prints
-// the call and its outcome; true when the status was statusOk.
+// Makes one call and prints it with its outcome; true when the status was statusOk.
 bool runCall(const Call& call, ScriptFunction function) {
-    TaggedValue argument{};
-    argument.value.string = call.argument.c_str();
-    argument.tag = tagString;
-    TaggedValue result{};
-    result.tag = noTag;
-
-    const std::int32_t status = function(&argument, 1, &result);
+    TaggedValue result;
+    const std::int32_t status = callWithString(function, call.argument, result);
 
     // Quoted and escaped, so that every call is one line whatever its text holds.
     std::string line = call.function + "(" + quoted(call.argument) + ") -> " + describedStatus(status);

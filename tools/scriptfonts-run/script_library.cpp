@@ -12,6 +12,8 @@
 namespace scriptfonts::run {
 namespace {
 
+constexpr std::int32_t noTag = -1;  // shows whether the library wrote the result record
+
 std::string_view trimSpaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
@@ -27,7 +29,7 @@ UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
         watch.emplace();
     }
     UniqueModule module(LoadLibraryW(path.c_str()));
-    if (module == nullptr) {
+    if (!module) {
         const DWORD error = GetLastError();
         std::string message = "cannot load " + toUtf8(path) + ": " + systemMessage(error, toUtf8(path));
         // The bare number is the same for a text file and a 32-bit DLL: say which it is.
@@ -73,6 +75,15 @@ std::vector<ScriptEntry> parseSignatureList(const std::string& list) {
         }
     }
     return entries;
+}
+
+std::int32_t callWithString(ScriptFunction function, const std::string& utf8, TaggedValue& result) {
+    TaggedValue argument{};
+    argument.value.string = utf8.c_str();
+    argument.tag = tagString;
+    result = TaggedValue{};
+    result.tag = noTag;
+    return function(&argument, 1, &result);
 }
 
 ScriptLibrary::EngineSession::EngineSession(const Lifecycle& lifecycle) : terminate_(lifecycle.terminate) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "handle_owners.h"
 #include "scriptfonts.h"
-#include "unique_module.h"
 
 namespace scriptfonts::run {
 
@@ -22,6 +22,10 @@ struct ScriptEntry {
 
 // "name_s, name_s, ...": each entry's name and parameter letters.
 std::vector<ScriptEntry> parseSignatureList(const std::string& list);
+
+// One call as the engine makes it: a single string-tagged argument. The
+// result's tag stays -1 unless the library writes the record.
+std::int32_t callWithString(ScriptFunction function, const std::string& utf8, TaggedValue& result);
 
 // What a watched load brought into the process besides the library.
 struct LoadReport {
@@ -38,6 +42,7 @@ public:
     ScriptLibrary(const std::wstring& path, bool watchLoad);
 
     const std::string& path() const { return path_; }
+    HMODULE module() const { return module_.get(); }
     const LoadReport& loadReport() const { return loadReport_; }
     // "file version 1.0.0.2" from the DLL's version resource, or "no version resource".
     std::string fileVersion() const;

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "command_line.h"
-#include "unique_file.h"
+#include "handle_owners.h"
 
 namespace scriptfonts::run {
 
@@ -44,7 +44,7 @@ std::string readFileBytes(const std::wstring& path) {
     const auto failed = [&] {
         return RunError("cannot read " + toUtf8(path) + ": " + systemMessage(GetLastError(), toUtf8(path)));
     };
-    if (file.get() == INVALID_HANDLE_VALUE) throw failed();
+    if (!file) throw failed();
     std::string bytes;
     char chunk[16384];
     for (;;) {

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <string>
 
 #include "reliability/script_calls.h"
@@ -139,24 +138,19 @@ Reading withAnEvent(Reader read) {
 }
 
 Reading withAPen(Reader read) {
-    const std::unique_ptr<std::remove_pointer_t<HPEN>, GdiObjectDeleter> pen(CreatePen(PS_SOLID, 1, 0));
+    const UniquePen pen(CreatePen(PS_SOLID, 1, 0));
     return pen ? read() : Reading{false, 0, GetLastError()};
 }
 
-struct MenuDestroyer {
-    void operator()(HMENU menu) const noexcept { DestroyMenu(menu); }
-};
 Reading withAMenu(Reader read) {
-    const std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu(CreateMenu());
+    const UniqueMenu menu(CreateMenu());
     return menu ? read() : Reading{false, 0, GetLastError()};
 }
 
 constexpr std::size_t writtenBlockBytes = 8 << 20;
-struct Releaser {
-    void operator()(void* block) const noexcept { VirtualFree(block, 0, MEM_RELEASE); }
-};
+void releaseBlock(void* block) noexcept { VirtualFree(block, 0, MEM_RELEASE); }
 Reading withAWrittenBlock(Reader read) {
-    const std::unique_ptr<void, Releaser> block(
+    const UniqueHandle<void*, releaseBlock> block(
         VirtualAlloc(nullptr, writtenBlockBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (!block) return {false, 0, GetLastError()};
     std::memset(block.get(), 1, writtenBlockBytes);

@@ -2,37 +2,34 @@
 
 #include <gtest/gtest.h>
 
+#include "scriptfonts-run/command_line.h"
 #include "support/test_files.h"
 
 namespace scriptfonts::test {
 
 ScriptLibrary::ScriptLibrary() {
-    const std::wstring path = besideTestProgram(L"scriptfonts.dll");
-    module_ = LoadLibraryW(path.c_str());
-    EXPECT_NE(module_, nullptr) << "LoadLibraryW(scriptfonts.dll) failed, error " << GetLastError();
-}
-
-ScriptLibrary::~ScriptLibrary() {
-    if (module_ != nullptr) FreeLibrary(module_);
+    try {
+        loaded_.emplace(besideTestProgram(L"scriptfonts.dll"), false);
+    } catch (const run::RunError& error) {
+        ADD_FAILURE() << error.what();
+    }
 }
 
 ScriptFunction ScriptLibrary::function(const char* name) const {
-    if (module_ == nullptr) return nullptr;
-    return reinterpret_cast<ScriptFunction>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    if (!loaded_) return nullptr;
+    try {
+        return loaded_->function(name);
+    } catch (const run::RunError& error) {
+        ADD_FAILURE() << error.what();
+        return nullptr;
+    }
 }
 
 CallOutcome ScriptLibrary::call(const char* name, const std::string& utf8) const {
     const ScriptFunction fn = function(name);
-    if (fn == nullptr) {
-        ADD_FAILURE() << name << " is not exported";
-        return {-1, -1, -1};
-    }
-    TaggedValue argument{};
-    argument.value.string = utf8.c_str();
-    argument.tag = tagString;
-    TaggedValue result{};
-    result.tag = -1;
-    const std::int32_t status = fn(&argument, 1, &result);
+    if (fn == nullptr) return {-1, -1, -1};
+    TaggedValue result;
+    const std::int32_t status = run::callWithString(fn, utf8, result);
     return {status, result.value.integer, result.tag};
 }
 

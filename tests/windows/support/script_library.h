@@ -1,12 +1,15 @@
-// The DLL loaded exactly as the host's engine loads it: LoadLibraryW from
-// beside the test program, each function resolved by its exported name.
+// The DLL loaded exactly as the host's engine loads it (scriptfonts-run's
+// loader: LoadLibraryW, ESInitialize, the functions the signature list
+// names), from beside the test program; ESTerminate and FreeLibrary when it goes.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "scriptfonts-run/script_library.h"
 #include "scriptfonts.h"
 
 namespace scriptfonts::test {
@@ -20,18 +23,16 @@ struct CallOutcome {
 class ScriptLibrary {
 public:
     ScriptLibrary();  // fails the current test (and leaves module() null) when the DLL cannot be loaded
-    ~ScriptLibrary();
-    ScriptLibrary(const ScriptLibrary&) = delete;
-    ScriptLibrary& operator=(const ScriptLibrary&) = delete;
 
-    HMODULE module() const { return module_; }
+    HMODULE module() const { return loaded_ ? loaded_->module() : nullptr; }
+    // Fails the current test and returns null for a function the signature list does not name.
     ScriptFunction function(const char* name) const;
 
     // One well-formed call: a single string-tagged argument holding utf8.
     CallOutcome call(const char* function, const std::string& utf8) const;
 
 private:
-    HMODULE module_ = nullptr;
+    std::optional<run::ScriptLibrary> loaded_;
 };
 
 }  // namespace scriptfonts::test

@@ -49,16 +49,15 @@ int CALLBACK onFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM para
 }  // namespace
 
 bool faceInstalled(const std::wstring& faceName) {
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) {
+    const UniqueScreenDC screen(GetDC(nullptr));
+    if (!screen) {
         ADD_FAILURE() << "GetDC(nullptr) failed";
         return false;
     }
     LOGFONTW request{};
     request.lfCharSet = DEFAULT_CHARSET;
     std::pair<const std::wstring*, bool> search{&faceName, false};
-    EnumFontFamiliesExW(screen, &request, onFace, reinterpret_cast<LPARAM>(&search), 0);
-    ReleaseDC(nullptr, screen);
+    EnumFontFamiliesExW(screen.get(), &request, onFace, reinterpret_cast<LPARAM>(&search), 0);
     return search.second;
 }
 

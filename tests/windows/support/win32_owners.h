@@ -4,42 +4,27 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "platform/unique_handle.h"
 
 namespace scriptfonts::test {
 
-struct KernelHandleCloser {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
 // Null when empty; store INVALID_HANDLE_VALUE results through ownKernelHandle.
-using UniqueKernelHandle = std::unique_ptr<void, KernelHandleCloser>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, CloseHandle>;
 
 inline UniqueKernelHandle ownKernelHandle(HANDLE handle) noexcept {
     return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
-struct ViewUnmapper {
-    void operator()(void* view) const noexcept { UnmapViewOfFile(view); }
-};
-using UniqueView = std::unique_ptr<void, ViewUnmapper>;
-
-struct MemoryDCDeleter {
-    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
-};
-using UniqueMemoryDC = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDCDeleter>;
-
-struct GdiObjectDeleter {
-    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
-};
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
-
-struct WindowDestroyer {
-    void operator()(HWND window) const noexcept { DestroyWindow(window); }
-};
+using UniqueView = UniqueHandle<void*, UnmapViewOfFile>;
+using UniqueMemoryDC = UniqueHandle<HDC, DeleteDC>;
+inline void releaseScreenDC(HDC dc) noexcept { ReleaseDC(nullptr, dc); }
+using UniqueScreenDC = UniqueHandle<HDC, releaseScreenDC>;  // from GetDC(nullptr)
+using UniqueFont = UniqueHandle<HFONT, DeleteObject>;
+using UniqueBitmap = UniqueHandle<HBITMAP, DeleteObject>;
+using UniquePen = UniqueHandle<HPEN, DeleteObject>;
+using UniqueMenu = UniqueHandle<HMENU, DestroyMenu>;
 // Destroy on the thread that created the window.
-using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
+using UniqueWindow = UniqueHandle<HWND, DestroyWindow>;
 
 // Selects an object into a DC and puts the previous one back on scope exit,
 // so the object can be deleted afterwards.
