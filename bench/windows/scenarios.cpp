@@ -24,8 +24,6 @@ using bare::HostSearch;
 
 constexpr wchar_t hostExecutable[] = L"Photoshop.exe";  // registerFont's host
 constexpr wchar_t firstFace[] = L"ScriptFonts bench 0000";
-constexpr Plan lookupPlan{201, 5, 50};
-constexpr Plan standInHostPlan{41, 2, 10};
 // Inside the host the addition dominates a call, so the rounds are many and short.
 constexpr Plan ownWindowsPlan{101, 5, 100};
 constexpr Plan snapshotPlan{41, 2, 10};
@@ -43,10 +41,8 @@ void withdrawFont(const std::wstring& path) {
 
 // 4 KiB of UTF-8, half of the bytes in non-ASCII characters (of two and three bytes).
 std::string longPath() {
-    const std::string ascii = "fonts-a\\";                            // 8 bytes
-    const std::string nonAscii = "\xe5\xad\x97\xe4\xbd\x93\xc3\xbc";  // "字体ü", 8 bytes
     std::string path;
-    while (path.size() < pathBytes) path += ascii + nonAscii;
+    while (path.size() < pathBytes) path += "fonts-a\\\xe5\xad\x97\xe4\xbd\x93\xc3\xbc";  // "fonts-a\字体ü"
     return path;
 }
 
@@ -121,21 +117,15 @@ std::vector<std::string> frameRows(const Context& context) {
         TaggedValue result{};
         return registerFont(nullptr, 0, &result) == statusBadArguments;
     };
-    std::vector<std::string> rows{measureRow(malformed, context.smoke, refused, nullptr)};
-    struct Text {
-        std::string name;
-        std::string utf8;
-        Plan plan;
-    };
-    for (const Text& text : {Text{"4 KiB path", longPath(), {21, 1, 20000}},
-                             Text{"40-byte name", std::string(shortNameBytes, 'n'), {21, 1, 200000}}}) {
+    const auto decoded = [&](const std::string& name, const std::string& utf8, const Plan& plan) {
         std::wstring buffer;
-        const Measure measure{"frame: " + text.name + " copied and decoded (B: MultiByteToWideChar x2)", text.plan, {},
-                              "call", 1, static_cast<double>(text.utf8.size()), "B/s"};
-        rows.push_back(measureRow(measure, context.smoke, [&] { return returns(findFontByName, text.utf8, 0); },
-                                  [&] { return bare::decodeUtf8(text.utf8, buffer) > 0; }));
-    }
-    return rows;
+        const Measure measure{"frame: " + name + " copied and decoded (B: MultiByteToWideChar x2)", plan, {}, "call",
+                              1, static_cast<double>(utf8.size()), "B/s"};
+        return measureRow(measure, context.smoke, [&] { return returns(findFontByName, utf8, 0); },
+                          [&] { return bare::decodeUtf8(utf8, buffer) > 0; });
+    };
+    return {measureRow(malformed, context.smoke, refused, nullptr), decoded("4 KiB path", longPath(), {21, 1, 20000}),
+            decoded("40-byte name", std::string(shortNameBytes, 'n'), {21, 1, 200000})};
 }
 
 // findFontByName for a face that is there (a bench font added for the
@@ -149,7 +139,7 @@ std::vector<std::string> faceLookupRows(const Context& context) {
     for (const bool present : {true, false}) {
         const std::wstring face = present ? firstFace : L"ScriptFonts bench absent";
         const std::string utf8 = test::toUtf8(face);
-        const Measure measure{std::string("findFontByName, face ") + (present ? "present" : "absent"), lookupPlan};
+        const Measure measure{std::string("findFontByName, face ") + (present ? "present" : "absent"), {201, 5, 50}};
         const auto found = [&] { return returns(findFontByName, utf8, present); };
         rows.push_back(measureRow(measure, context.smoke, found, [&] { return bare::faceInstalled(face) == present; }));
     }
@@ -163,7 +153,7 @@ std::vector<std::string> standInHostRows(const Context& context) {
     if (!host.running()) throw BenchError("the stand-in host did not start");
     long registrations = 0;
     const std::string row = registrationRow(
-        context, {"registerFont, stand-in host with 2 windows", standInHostPlan, HostSearch::snapshot, false},
+        context, {"registerFont, stand-in host with 2 windows", {41, 2, 10}, HostSearch::snapshot, false},
         registrations);
     const test::FontChangeCounts sent = host.sentFontChanges();
     for (int window = 0; window < test::stand_in::windowCount; ++window) {
