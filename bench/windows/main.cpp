@@ -71,22 +71,18 @@ bool reportSupportFailures() {
     return result.Failed();
 }
 
-std::vector<std::string> measure(Context context) {
-    const run::ScriptLibrary library(test::besideTestProgram(L"scriptfonts.dll"), false);
-    context.library = &library;
-    return context.inHost ? measureInHostRows(context) : measureRows(context);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const std::optional<Context> context = parseOptions(argc, argv);
+    std::optional<Context> context = parseOptions(argc, argv);
     if (!context) {
         std::cerr << usage << "\n";
         return exitUsage;
     }
     try {
-        const std::vector<std::string> rows = measure(*context);
+        const run::ScriptLibrary library(test::besideTestProgram(L"scriptfonts.dll"), false);
+        context->library = &library;
+        const std::vector<std::string> rows = context->inHost ? measureInHostRows(*context) : measureRows(*context);
         if (reportSupportFailures()) return EXIT_FAILURE;
         // The copy inside the host prints bare rows, for the table of the program that started it.
         printTable(std::cout, rows, !context->inHost);
