@@ -8,6 +8,7 @@
 #include <deque>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "bare_calls.h"
 #include "scriptfonts.h"
