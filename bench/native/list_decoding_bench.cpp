@@ -2,9 +2,7 @@
 // through the exported functions, at 10 KiB, 100 KiB and 1 MiB: bytes per
 // second that stay level as the text grows show that nothing in the frame is
 // quadratic. The stand-in's own decoding stands for MultiByteToWideChar.
-//
-// Besides Google Benchmark's flags: the table of figures goes to standard
-// output, the usual console report to standard error.
+// Takes Google Benchmark's flags; prints as TableReporter says.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -25,22 +23,21 @@ using namespace scriptfonts;
 constexpr std::int64_t kib = 1024;
 const std::vector<std::int64_t> textSizes{10 * kib, 100 * kib, 1024 * kib};
 
+// piece(0), piece(1), ... while the next fits, then 'x' up to the exact size.
+template <typename Piece>
+std::string filled(std::size_t bytes, Piece piece) {
+    std::string text;
+    for (int index = 0; text.size() + piece(index).size() <= bytes; ++index) text += piece(index);
+    return text.append(bytes - text.size(), 'x');
+}
+
 // Paths as a panel passes them: a folder with non-ASCII characters (two and
-// three bytes each) and a numbered file, joined by commas; the last piece is
-// padded to the exact size.
+// three bytes each) and a numbered file, joined by commas.
 std::string listOfPaths(std::size_t bytes) {
-    std::string list;
-    for (int index = 0;; ++index) {
-        std::string piece =
-            "C:\\Users\\Designer\\Fonts\\\xc3\x9cnic\xc3\xb8"
-            "de \xe5\xad\x97\xe4\xbd\x93\\font-" +
-            std::to_string(index) + ".ttf";
-        if (index > 0) piece.insert(0, ",");
-        if (list.size() + piece.size() > bytes) break;
-        list += piece;
-    }
-    list.append(bytes - list.size(), 'x');
-    return list;
+    return filled(bytes, [](int index) {
+        return std::string(index > 0 ? "," : "") + "C:\\Users\\Designer\\Fonts\\\xc3\x9cnic\xc3\xb8" +
+               "de \xe5\xad\x97\xe4\xbd\x93\\font-" + std::to_string(index) + ".ttf";
+    });
 }
 
 // As many empty pieces as bytes: the most pieces a text of that size can hold.
@@ -48,10 +45,7 @@ std::string listOfCommas(std::size_t bytes) { return std::string(bytes, ','); }
 
 // One piece, half of it in non-ASCII bytes.
 std::string longName(std::size_t bytes) {
-    std::string name;
-    while (name.size() + 16 <= bytes) name += "fonts-a\\\xe5\xad\x97\xe4\xbd\x93\xc3\xbc";
-    name.append(bytes - name.size(), 'x');
-    return name;
+    return filled(bytes, [](int) { return std::string("fonts-a\\\xe5\xad\x97\xe4\xbd\x93\xc3\xbc"); });
 }
 
 struct Case {
@@ -83,12 +77,10 @@ void callThroughFrame(benchmark::State& state, Case c) {
     }
     // The last call did all its work: every piece added, or the name decoded and refused.
     const std::size_t pieces = static_cast<std::size_t>(std::count(text.begin(), text.end(), ',')) + 1;
-    const std::size_t expectedAdditions = c.function == registerFonts ? pieces : 0;
-    if (fake::countOf(fake::Call::addFontResource) != expectedAdditions) {
-        state.SkipWithError(("additions: " + std::to_string(fake::countOf(fake::Call::addFontResource)) +
-                             ", expected " + std::to_string(expectedAdditions))
-                                .c_str());
-    }
+    const std::size_t expected = c.function == registerFonts ? pieces : 0;
+    const std::size_t additions = fake::countOf(fake::Call::addFontResource);
+    const std::string failure = "additions: " + std::to_string(additions) + ", expected " + std::to_string(expected);
+    if (additions != expected) state.SkipWithError(failure.c_str());
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 
@@ -128,18 +120,16 @@ public:
         }
     }
 
-    void printTable(std::ostream& out) {
-        out << "| Measure | text | time per call | bytes/s | bytes/s vs 10 KiB |\n";
-        out << "| --- | ---: | ---: | ---: | ---: |\n";
+    void printTable() const {
+        std::printf("| Measure | text | time per call | bytes/s | bytes/s vs 10 KiB |\n"
+                    "| --- | ---: | ---: | ---: | ---: |\n");
         std::map<std::string, double> smallest;  // bytes/s at the smallest size of each measure
         for (const auto& [measure, figures] : rows_) {
             const auto& [name, bytes] = measure;
             const auto& [microseconds, bytesPerSecond] = figures;
             const double base = smallest.emplace(name, bytesPerSecond).first->second;
-            char line[512];
-            std::snprintf(line, sizeof line, "| %s | %lld KiB | %.1f us | %.1f MB/s | %.2f |\n", name.c_str(),
-                          bytes / kib, microseconds, bytesPerSecond / 1e6, base > 0 ? bytesPerSecond / base : 0.0);
-            out << line;
+            std::printf("| %s | %lld KiB | %.1f us | %.1f MB/s | %.2f |\n", name.c_str(), bytes / kib, microseconds,
+                        bytesPerSecond / 1e6, base > 0 ? bytesPerSecond / base : 0.0);
         }
     }
 
@@ -160,7 +150,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printTable(std::cout);
+    reporter.printTable();
     benchmark::Shutdown();
     return reporter.failed() ? 1 : 0;
 }

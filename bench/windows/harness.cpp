@@ -1,8 +1,7 @@
 #include "harness.h"
 
-#include <windows.h>
-
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -40,14 +39,7 @@ std::string rate(double perSecond) { return scaled(perSecond, {{1e9, " G"}, {1e6
 }  // namespace
 
 double now() {
-    static const double frequency = [] {
-        LARGE_INTEGER ticks;
-        QueryPerformanceFrequency(&ticks);
-        return static_cast<double>(ticks.QuadPart);
-    }();
-    LARGE_INTEGER ticks;
-    QueryPerformanceCounter(&ticks);
-    return static_cast<double>(ticks.QuadPart) / frequency;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::string compare(const Measure& measure, const Plan& plan, const Arm& a, const Arm& b) {
@@ -57,16 +49,11 @@ std::string compare(const Measure& measure, const Plan& plan, const Arm& a, cons
     }
     std::vector<double> aSeconds, bSeconds, ratios;
     for (int round = 0; round < plan.rounds; ++round) {
-        if (!b) {
-            aSeconds.push_back(a());
-            continue;
-        }
-        const bool aFirst = round % 2 == 0;
-        const double first = aFirst ? a() : b();
-        const double second = aFirst ? b() : a();
-        aSeconds.push_back(aFirst ? first : second);
-        bSeconds.push_back(aFirst ? second : first);
-        ratios.push_back(bSeconds.back() > 0 ? aSeconds.back() / bSeconds.back() : 0);
+        const bool bFirst = b && round % 2 == 1;
+        if (bFirst) bSeconds.push_back(b());
+        aSeconds.push_back(a());
+        if (b && !bFirst) bSeconds.push_back(b());
+        if (b) ratios.push_back(bSeconds.back() > 0 ? aSeconds.back() / bSeconds.back() : 0);
     }
 
     const int units = plan.iterations * measure.unitsPerCall;
@@ -77,13 +64,10 @@ std::string compare(const Measure& measure, const Plan& plan, const Arm& a, cons
         return cell;
     };
     const auto ratio = [&](double fraction) { return formatted("%.3f", percentile(ratios, fraction)); };
-    std::string row = "| " + measure.name + " | " + timeCell(aSeconds) + " | ";
-    if (b) {
-        row += timeCell(bSeconds) + " | " + ratio(0.5) + " | " + ratio(0.25) + " - " + ratio(0.75) + " | ";
-    } else {
-        row += "- | - | - | ";
-    }
-    return row + std::to_string(aSeconds.size()) + " x " + std::to_string(units) + " |";
+    const std::string bCells =
+        b ? timeCell(bSeconds) + " | " + ratio(0.5) + " | " + ratio(0.25) + " - " + ratio(0.75) : "- | - | -";
+    return "| " + measure.name + " | " + timeCell(aSeconds) + " | " + bCells + " | " + std::to_string(aSeconds.size()) +
+           " x " + std::to_string(units) + " |";
 }
 
 void checkTold(const std::string& window, long sent, long registrations) {
@@ -93,10 +77,12 @@ void checkTold(const std::string& window, long sent, long registrations) {
     if (sent > registrations) std::cerr << "note: " << told << "\n";
 }
 
-void printTable(std::ostream& out, const std::vector<std::string>& rows) {
-    out << "| Measure | scriptfonts.dll (A) | bare Win32 calls (B) | A/B, median of rounds | A/B, 25th-75th pct. |"
-           " rounds x units |\n";
-    out << "| --- | ---: | ---: | ---: | ---: | ---: |\n";
+void printTable(std::ostream& out, const std::vector<std::string>& rows, bool header) {
+    if (header) {
+        out << "| Measure | scriptfonts.dll (A) | bare Win32 calls (B) | A/B, median of rounds | A/B, 25th-75th pct. |"
+               " rounds x units |\n"
+               "| --- | ---: | ---: | ---: | ---: | ---: |\n";
+    }
     for (const std::string& row : rows) out << row << "\n";
     out.flush();
 }

@@ -35,7 +35,7 @@ struct Measure {
     const char* rateUnit = "";
 };
 
-// Seconds by the performance counter.
+// Seconds by the steady clock (the performance counter).
 double now();
 
 // One arm's work in one round: the seconds spent in its timed part.
@@ -79,7 +79,7 @@ std::string measureRow(const Measure& measure, bool smoke, A a, B b) {
 // exactly.
 void checkTold(const std::string& window, long sent, long registrations);
 
-// The table in Markdown, as docs/performance.md holds it.
-void printTable(std::ostream& out, const std::vector<std::string>& rows);
+// The table in Markdown, as docs/performance.md holds it; without its header, rows for another table.
+void printTable(std::ostream& out, const std::vector<std::string>& rows, bool header = true);
 
 }  // namespace scriptfonts::bench

@@ -10,13 +10,14 @@
 // own copy named Photoshop.exe: it measures registerFont there and prints
 // the rows as lines for the program that started it.
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "scenarios.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -24,22 +25,22 @@ using namespace scriptfonts;
 using namespace scriptfonts::bench;
 
 constexpr int exitUsage = 2;
-constexpr int fontsOfOneCall = 2;  // the lookups use the first bench font, registerFont the second
+constexpr char usage[] = "usage: scriptfonts_bench --fonts DIR [--lists N,N,...] [--smoke]";
 const std::vector<int> fullListSizes{20, 200, 2000};
 
+// Positive counts joined by commas; none for any other text.
 std::vector<int> parseSizes(const std::wstring& text) {
     std::vector<int> sizes;
     std::wistringstream in(text);
-    const BenchError invalid("--lists takes positive counts joined by commas");
     for (int size = 0; in >> size; in.ignore()) {
-        if (size < 1) throw invalid;
+        if (size < 1) return {};
         sizes.push_back(size);
     }
-    if (sizes.empty() || !in.eof()) throw invalid;
-    return sizes;
+    return in.eof() ? sizes : std::vector<int>{};
 }
 
-Context parseOptions(int argc, wchar_t** argv) {
+// Nothing when the command line is not the usage's.
+std::optional<Context> parseOptions(int argc, wchar_t** argv) {
     Context options;
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
@@ -51,11 +52,12 @@ Context parseOptions(int argc, wchar_t** argv) {
             options.fontDirectory = argv[++i];
         } else if (option == L"--lists" && i + 1 < argc) {
             options.listSizes = parseSizes(argv[++i]);
+            if (options.listSizes.empty()) return std::nullopt;
         } else {
-            throw BenchError("usage: scriptfonts_bench --fonts DIR [--lists N,N,...] [--smoke]");
+            return std::nullopt;
         }
     }
-    if (options.fontDirectory.empty()) throw BenchError("--fonts DIR is required");
+    if (options.fontDirectory.empty()) return std::nullopt;
     if (options.listSizes.empty()) options.listSizes = options.smoke ? std::vector<int>{3} : fullListSizes;
     return options;
 }
@@ -69,47 +71,25 @@ bool reportSupportFailures() {
     return result.Failed();
 }
 
-int runBenchmarks(Context context) {
-    const test::ScriptLibrary library;
-    if (library.module() == nullptr) throw BenchError("scriptfonts.dll cannot be loaded from beside this program");
-
-    context.library = &library;
-    requireFonts(context, fontsOfOneCall);
-    if (context.inHost) {
-        printInHostRows(context);
-        return reportSupportFailures() ? EXIT_FAILURE : EXIT_SUCCESS;
-    }
-    const std::pair<const char*, std::vector<std::string> (*)(const Context&)> groups[] = {
-        {"the frame", frameRows},
-        {"face lookups", faceLookupRows},
-        {"host registration", standInHostRows},
-        {"registration inside the host", inHostRows},
-        {"font lists", fontListRows},
-    };
-    std::vector<std::string> rows;
-    for (const auto& [what, measure] : groups) {
-        std::cerr << "measuring " << what << "...\n";
-        for (std::string& row : measure(context)) rows.push_back(std::move(row));
-    }
-    if (reportSupportFailures()) return EXIT_FAILURE;
-    printTable(std::cout, rows);
-    return EXIT_SUCCESS;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    try {
-        const Context context = parseOptions(argc, argv);
-        try {
-            return runBenchmarks(context);
-        } catch (const std::exception& error) {
-            reportSupportFailures();
-            std::cerr << "error: " << error.what() << "\n";
-            return EXIT_FAILURE;
-        }
-    } catch (const std::exception& error) {
-        std::cerr << error.what() << "\n";
+    std::optional<Context> context = parseOptions(argc, argv);
+    if (!context) {
+        std::cerr << usage << "\n";
         return exitUsage;
+    }
+    try {
+        const run::ScriptLibrary library(test::besideTestProgram(L"scriptfonts.dll"), false);
+        context->library = &library;
+        const std::vector<std::string> rows = context->inHost ? measureInHostRows(*context) : measureRows(*context);
+        if (reportSupportFailures()) return EXIT_FAILURE;
+        // The copy inside the host prints bare rows, for the table of the program that started it.
+        printTable(std::cout, rows, !context->inHost);
+        return EXIT_SUCCESS;
+    } catch (const std::exception& error) {
+        reportSupportFailures();
+        std::cerr << "error: " << error.what() << "\n";
+        return EXIT_FAILURE;
     }
 }

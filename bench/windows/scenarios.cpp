@@ -8,6 +8,7 @@
 #include <deque>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "bare_calls.h"
 #include "scriptfonts.h"
@@ -23,22 +24,16 @@ namespace {
 using bare::HostSearch;
 
 constexpr wchar_t hostExecutable[] = L"Photoshop.exe";  // registerFont's host
-constexpr Plan lookupPlan{201, 5, 50};
-constexpr Plan standInHostPlan{41, 2, 10};
+constexpr wchar_t firstFace[] = L"ScriptFonts bench 0000";
 // Inside the host the addition dominates a call, so the rounds are many and short.
 constexpr Plan ownWindowsPlan{101, 5, 100};
 constexpr Plan snapshotPlan{41, 2, 10};
 constexpr int ownWindowCount = 2;
+constexpr int fontsOfOneCall = 2;  // the lookups use the first bench font, registerFont the second
 constexpr char rowStart[] = "| ";
 constexpr DWORD copyTimeoutMs = 600000;
 constexpr std::size_t pathBytes = 4096;
 constexpr std::size_t shortNameBytes = 40;
-
-std::wstring numbered(const wchar_t* format, int index) {
-    wchar_t text[64];
-    std::swprintf(text, 64, format, index);
-    return text;
-}
 
 // After a registration, untimed: it must have added the font.
 void withdrawFont(const std::wstring& path) {
@@ -47,41 +42,31 @@ void withdrawFont(const std::wstring& path) {
 
 // 4 KiB of UTF-8, half of the bytes in non-ASCII characters (of two and three bytes).
 std::string longPath() {
-    const std::string ascii = "fonts-a\\";                            // 8 bytes
-    const std::string nonAscii = "\xe5\xad\x97\xe4\xbd\x93\xc3\xbc";  // "字体ü", 8 bytes
     std::string path;
-    while (path.size() < pathBytes) path += ascii + nonAscii;
+    while (path.size() < pathBytes) path += "fonts-a\\\xe5\xad\x97\xe4\xbd\x93\xc3\xbc";  // "fonts-a\字体ü"
     return path;
 }
 
-// The numbered bench fonts: each file holds one face of its own.
+// The numbered bench fonts: each file holds one face of its own (firstFace in bench-0000.ttf).
 std::wstring fontPath(const Context& context, int index) {
-    return context.fontDirectory + numbered(L"\\bench-%04d.ttf", index);
+    wchar_t name[32];
+    std::swprintf(name, 32, L"\\bench-%04d.ttf", index);
+    return context.fontDirectory + name;
 }
 
-std::wstring fontFace(int index) { return numbered(L"ScriptFonts bench %04d", index); }
-
-// A script function resolved once by its exported name.
-ScriptFunction exported(const Context& context, const char* name) {
-    const ScriptFunction function = context.library->function(name);
-    if (function == nullptr) throw BenchError(std::string(name) + " is not exported by scriptfonts.dll");
-    return function;
-}
-
-// A call as the engine makes it: `count` arguments, the first string-tagged
-// holding utf8, and a fresh result record. Returns the status.
-std::int32_t callScript(ScriptFunction function, const char* utf8, std::int32_t count, TaggedValue& result) {
-    TaggedValue argument{};
-    argument.value.string = utf8;
-    argument.tag = tagString;
-    result = {};
-    return function(&argument, count, &result);
-}
-
-// A well-formed call: true when it succeeded with the result `expected`.
-bool returns(ScriptFunction function, const char* utf8, std::int32_t expected) {
+// A call as the engine makes it: true when it succeeded with the result `expected`.
+bool returns(ScriptFunction function, const std::string& utf8, std::int32_t expected) {
     TaggedValue result;
-    return callScript(function, utf8, 1, result) == statusOk && result.value.integer == expected;
+    return run::callWithString(function, utf8, result) == statusOk && result.value.integer == expected;
+}
+
+// Throws unless the first `count` bench fonts are there (scripts/make-fonts.py makes them in order).
+void requireFonts(const Context& context, int count) {
+    const std::wstring last = fontPath(context, count - 1);
+    if (GetFileAttributesW(last.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        throw BenchError("missing " + test::toUtf8(last) + ": make the fonts with scripts/make-fonts.py --count " +
+                         std::to_string(count) + " --prefix bench --out-dir DIR (scripts/bench does)");
+    }
 }
 
 // A row of registerFont against the bare calls, which find the host by
@@ -98,7 +83,7 @@ struct Registration {
 // untimed, and counted in `registrations`: the host's windows must have been
 // told of each.
 std::string registrationRow(const Context& context, const Registration& registration, long& registrations) {
-    const ScriptFunction registerFont = exported(context, "registerFont");
+    const ScriptFunction registerFont = context.library->function("registerFont");
     const std::wstring path = fontPath(context, 1);
     const std::string utf8 = test::toUtf8(path);
     const test::FontCleanup cleanup(path);
@@ -113,19 +98,7 @@ std::string registrationRow(const Context& context, const Registration& registra
         return bare::addFontAndTellHost(decoded, hostExecutable, registration.search);
     };
     return measureRow({registration.measure, registration.plan, withdraw}, context.smoke,
-                      [&] { return returns(registerFont, utf8.c_str(), 1); }, bareCalls);
-}
-
-}  // namespace
-
-void requireFonts(const Context& context, int count) {
-    for (int index = 0; index < count; ++index) {
-        if (GetFileAttributesW(fontPath(context, index).c_str()) == INVALID_FILE_ATTRIBUTES) {
-            throw BenchError("missing " + test::toUtf8(fontPath(context, index)) +
-                             ": make the fonts with scripts/make-fonts.py --count " + std::to_string(count) +
-                             " --prefix bench --out-dir DIR (scripts/bench does)");
-        }
-    }
+                      [&] { return returns(registerFont, utf8, 1); }, bareCalls);
 }
 
 // The frame alone. A malformed call (no argument) stops at the first check.
@@ -137,44 +110,38 @@ void requireFonts(const Context& context, int count) {
 // what is measured here. A 4 KiB path shows the cost per byte, a 40-byte
 // name the fixed cost every call pays.
 std::vector<std::string> frameRows(const Context& context) {
-    const ScriptFunction registerFont = exported(context, "registerFont");
-    const ScriptFunction findFontByName = exported(context, "findFontByName");
+    const ScriptFunction registerFont = context.library->function("registerFont");
+    const ScriptFunction findFontByName = context.library->function("findFontByName");
     const Measure malformed{"frame: malformed call (registerFont, count 0)", {21, 1, 1000000}, {}, "call", 1, 1,
                             "calls/s"};
     const auto refused = [&] {
-        TaggedValue result;
-        return callScript(registerFont, "", 0, result) == statusBadArguments;
+        TaggedValue result{};
+        return registerFont(nullptr, 0, &result) == statusBadArguments;
     };
-    std::vector<std::string> rows{measureRow(malformed, context.smoke, refused, nullptr)};
-    struct Text {
-        std::string name;
-        std::string utf8;
-        Plan plan;
-    };
-    for (const Text& text : {Text{"4 KiB path", longPath(), {21, 1, 20000}},
-                             Text{"40-byte name", std::string(shortNameBytes, 'n'), {21, 1, 200000}}}) {
+    const auto decoded = [&](const std::string& name, const std::string& utf8, const Plan& plan) {
         std::wstring buffer;
-        const Measure measure{"frame: " + text.name + " copied and decoded (B: MultiByteToWideChar x2)", text.plan, {},
-                              "call", 1, static_cast<double>(text.utf8.size()), "B/s"};
-        rows.push_back(measureRow(measure, context.smoke, [&] { return returns(findFontByName, text.utf8.c_str(), 0); },
-                                  [&] { return bare::decodeUtf8(text.utf8, buffer) > 0; }));
-    }
-    return rows;
+        const Measure measure{"frame: " + name + " copied and decoded (B: MultiByteToWideChar x2)", plan, {}, "call",
+                              1, static_cast<double>(utf8.size()), "B/s"};
+        return measureRow(measure, context.smoke, [&] { return returns(findFontByName, utf8, 0); },
+                          [&] { return bare::decodeUtf8(utf8, buffer) > 0; });
+    };
+    return {measureRow(malformed, context.smoke, refused, nullptr), decoded("4 KiB path", longPath(), {21, 1, 20000}),
+            decoded("40-byte name", std::string(shortNameBytes, 'n'), {21, 1, 200000})};
 }
 
 // findFontByName for a face that is there (a bench font added for the
 // purpose) and one that is not, against the bare enumeration.
 std::vector<std::string> faceLookupRows(const Context& context) {
-    const ScriptFunction findFontByName = exported(context, "findFontByName");
+    const ScriptFunction findFontByName = context.library->function("findFontByName");
     const std::wstring path = fontPath(context, 0);
     const test::FontCleanup cleanup(path);
     if (AddFontResourceW(path.c_str()) == 0) throw BenchError("AddFontResourceW(" + test::toUtf8(path) + ") failed");
     std::vector<std::string> rows;
     for (const bool present : {true, false}) {
-        const std::wstring face = present ? fontFace(0) : L"ScriptFonts bench absent";
+        const std::wstring face = present ? firstFace : L"ScriptFonts bench absent";
         const std::string utf8 = test::toUtf8(face);
-        const Measure measure{std::string("findFontByName, face ") + (present ? "present" : "absent"), lookupPlan};
-        const auto found = [&] { return returns(findFontByName, utf8.c_str(), present); };
+        const Measure measure{std::string("findFontByName, face ") + (present ? "present" : "absent"), {201, 5, 50}};
+        const auto found = [&] { return returns(findFontByName, utf8, present); };
         rows.push_back(measureRow(measure, context.smoke, found, [&] { return bare::faceInstalled(face) == present; }));
     }
     return rows;
@@ -187,7 +154,7 @@ std::vector<std::string> standInHostRows(const Context& context) {
     if (!host.running()) throw BenchError("the stand-in host did not start");
     long registrations = 0;
     const std::string row = registrationRow(
-        context, {"registerFont, stand-in host with 2 windows", standInHostPlan, HostSearch::snapshot, false},
+        context, {"registerFont, stand-in host with 2 windows", {41, 2, 10}, HostSearch::snapshot, false},
         registrations);
     const test::FontChangeCounts sent = host.sentFontChanges();
     for (int window = 0; window < test::stand_in::windowCount; ++window) {
@@ -199,7 +166,7 @@ std::vector<std::string> standInHostRows(const Context& context) {
 // registerFonts with a list of N fonts, for each N, against AddFontResourceW
 // for each and one broadcast. Every font is withdrawn after each call, untimed.
 std::vector<std::string> fontListRows(const Context& context) {
-    const ScriptFunction registerFonts = exported(context, "registerFonts");
+    const ScriptFunction registerFonts = context.library->function("registerFonts");
     std::vector<std::string> rows;
     for (const int count : context.listSizes) {
         requireFonts(context, count);
@@ -219,7 +186,7 @@ std::vector<std::string> fontListRows(const Context& context) {
         const Plan plan = count <= 20 ? Plan{101, 3, 1} : count <= 200 ? Plan{31, 2, 1} : Plan{15, 1, 1};
         const Measure measure{"registerFonts, list of " + std::to_string(count) + " fonts", plan, withdrawAll, "font",
                               count};
-        rows.push_back(measureRow(measure, context.smoke, [&] { return returns(registerFonts, list.c_str(), 1); },
+        rows.push_back(measureRow(measure, context.smoke, [&] { return returns(registerFonts, list, 1); },
                                   [&] { return bare::addFontsAndBroadcast(paths) == count; }));
     }
     return rows;
@@ -230,27 +197,6 @@ std::vector<std::string> fontListRows(const Context& context) {
 // --in-host; the copy opens two top-level windows of its own on the calling
 // thread (as a host that runs its scripts on its UI thread has them),
 // measures, and prints its rows, which the benchmark puts in its table.
-void printInHostRows(const Context& context) {
-    std::array<test::FontChangeCounter, ownWindowCount> windows;
-    long registrations = 0;
-    const Registration comparisons[] = {
-        {"registerFont inside Photoshop.exe, 2 windows of its own", ownWindowsPlan, HostSearch::ownName, false},
-        {"registerFont inside Photoshop.exe (B: also copying and decoding the text)", ownWindowsPlan,
-         HostSearch::ownName, true},
-        {"registerFont inside Photoshop.exe (B: with the snapshot walk it no longer takes)", snapshotPlan,
-         HostSearch::snapshot, false},
-    };
-    std::vector<std::string> rows;
-    for (const Registration& comparison : comparisons) {
-        rows.push_back(registrationRow(context, comparison, registrations));
-    }
-    for (int window = 0; window < ownWindowCount; ++window) {
-        checkTold("own window " + std::to_string(window), windows[window].takeCount(), registrations);
-    }
-    for (const std::string& row : rows) std::cout << row << "\n";
-    std::cout.flush();
-}
-
 std::vector<std::string> inHostRows(const Context& context) {
     const test::TemporaryDirectory scratch;
     const std::wstring host = scratch.copyIn(test::testProgramPath(), hostExecutable);
@@ -273,6 +219,45 @@ std::vector<std::string> inHostRows(const Context& context) {
     if (run.exitStatus != 0 || rows.empty()) {
         throw BenchError("the copy running as Photoshop.exe failed (exit status " + std::to_string(run.exitStatus) +
                          "; its output is above)");
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::vector<std::string> measureRows(const Context& context) {
+    requireFonts(context, fontsOfOneCall);
+    const std::pair<const char*, std::vector<std::string> (*)(const Context&)> groups[] = {
+        {"the frame", frameRows},
+        {"face lookups", faceLookupRows},
+        {"host registration", standInHostRows},
+        {"registration inside the host", inHostRows},
+        {"font lists", fontListRows},
+    };
+    std::vector<std::string> rows;
+    for (const auto& [what, measure] : groups) {
+        std::cerr << "measuring " << what << "...\n";
+        for (std::string& row : measure(context)) rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::vector<std::string> measureInHostRows(const Context& context) {
+    std::array<test::FontChangeCounter, ownWindowCount> windows;
+    long registrations = 0;
+    const Registration comparisons[] = {
+        {"registerFont inside Photoshop.exe, 2 windows of its own", ownWindowsPlan, HostSearch::ownName, false},
+        {"registerFont inside Photoshop.exe (B: also copying and decoding the text)", ownWindowsPlan,
+         HostSearch::ownName, true},
+        {"registerFont inside Photoshop.exe (B: with the snapshot walk it no longer takes)", snapshotPlan,
+         HostSearch::snapshot, false},
+    };
+    std::vector<std::string> rows;
+    for (const Registration& comparison : comparisons) {
+        rows.push_back(registrationRow(context, comparison, registrations));
+    }
+    for (int window = 0; window < ownWindowCount; ++window) {
+        checkTold("own window " + std::to_string(window), windows[window].takeCount(), registrations);
     }
     return rows;
 }
