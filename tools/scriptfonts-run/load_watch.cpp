@@ -27,12 +27,6 @@ using Unregister = long(NTAPI*)(void* cookie);
 
 constexpr std::size_t eventRoom = 64;  // far more than any load brings in
 
-template <typename Function>
-Function ntdllEntry(const char* name) {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");  // in every process
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(ntdll, name)));
-}
-
 }  // namespace
 
 struct LoadWatch::Event {
@@ -42,8 +36,9 @@ struct LoadWatch::Event {
 };
 
 LoadWatch::LoadWatch() : events_(new Event[eventRoom]) {
-    const auto registerWatch = ntdllEntry<Register>("LdrRegisterDllNotification");
-    unregister_ = ntdllEntry<Unregister>("LdrUnregisterDllNotification");
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");  // in every process
+    const auto registerWatch = exported<Register>(ntdll, "LdrRegisterDllNotification");
+    unregister_ = exported<Unregister>(ntdll, "LdrUnregisterDllNotification");
     if (registerWatch == nullptr || unregister_ == nullptr) {
         throw RunError("--load-report: this system has no LdrRegisterDllNotification");
     }

@@ -44,12 +44,6 @@ UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
     return module;
 }
 
-// The exported function, or null.
-template <typename Function>
-Function exported(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 template <typename Function>
 void resolveLifecycleEntry(HMODULE module, const char* name, const std::string& path, Function& function) {
     function = exported<Function>(module, name);
