@@ -11,8 +11,8 @@
 namespace scriptfonts::run {
 namespace {
 
-// The file mapped for its headers alone: no code runs and nothing it imports is loaded. Empty, with the error in
-// GetLastError (ERROR_BAD_EXE_FORMAT for a file that is no PE image), when it cannot be mapped.
+// The file mapped for its headers alone: no code runs and nothing it imports is loaded. Empty when it cannot be
+// opened or is no PE file; the loader has checked the "MZ" and "PE\0\0" signatures of one it maps.
 UniqueModule mapFile(const std::wstring& path, DWORD flags) {
     return UniqueModule(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | flags));
 }
@@ -22,20 +22,10 @@ const unsigned char* mappedBase(const UniqueModule& mapped) {
     return reinterpret_cast<const unsigned char*>(reinterpret_cast<std::uintptr_t>(mapped.get()) & ~std::uintptr_t{3});
 }
 
-// The loader has checked the "MZ" and "PE\0\0" signatures that lead to them.
+// As an x64 image has them; FileHeader, with the machine, lies where every image has it.
 const IMAGE_NT_HEADERS64& ntHeaders(const unsigned char* base) {
     const LONG offset = reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
     return *reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + offset);
-}
-
-ImageKind kindOfMachine(unsigned machine) {
-    switch (machine) {
-    case IMAGE_FILE_MACHINE_AMD64: return ImageKind::x64;
-    case IMAGE_FILE_MACHINE_I386: return ImageKind::x86;
-    case 0xaa64: return ImageKind::arm64;  // IMAGE_FILE_MACHINE_ARM64
-    case IMAGE_FILE_MACHINE_ARMNT: return ImageKind::arm;
-    default: return ImageKind::otherMachine;
-    }
 }
 
 }  // namespace
@@ -64,30 +54,22 @@ std::vector<std::string> readImportedDlls(const std::wstring& path) {
     return names;
 }
 
-ImageHeader readImageHeader(const std::wstring& path) {
+std::string describeForeignImage(const std::wstring& path) {
     // Mapped as it lies in the file, as an image of any machine can be.
     const UniqueModule mapped = mapFile(path, 0);
-    if (!mapped) {
-        return {GetLastError() == ERROR_BAD_EXE_FORMAT ? ImageKind::notPortableExecutable : ImageKind::unreadable};
-    }
+    // One that opens but does not map (an empty one, too) is no PE file.
+    if (!mapped) return openForReading(path) ? "it is not a PE file, so no DLL at all" : "";
     const unsigned machine = ntHeaders(mappedBase(mapped)).FileHeader.Machine;
-    return {kindOfMachine(machine), machine};
-}
-
-std::string describeForeignImage(const ImageHeader& header) {
     const std::string onlyX64 = ", and a 64-bit x86 (x64) process loads only x64 DLLs";
-    switch (header.kind) {
-    case ImageKind::unreadable:
-    case ImageKind::x64: return {};
-    case ImageKind::notPortableExecutable: return "it is not a PE file, so no DLL at all";
-    case ImageKind::x86: return "it is a 32-bit x86 image" + onlyX64;
-    case ImageKind::arm64: return "it is an ARM64 image" + onlyX64;
-    case ImageKind::arm: return "it is a 32-bit ARM image" + onlyX64;
-    case ImageKind::otherMachine: break;
+    switch (machine) {
+    case IMAGE_FILE_MACHINE_AMD64: return {};
+    case IMAGE_FILE_MACHINE_I386: return "it is a 32-bit x86 image" + onlyX64;
+    case 0xaa64: return "it is an ARM64 image" + onlyX64;  // IMAGE_FILE_MACHINE_ARM64
+    case IMAGE_FILE_MACHINE_ARMNT: return "it is a 32-bit ARM image" + onlyX64;
     }
-    char machine[32];
-    std::snprintf(machine, sizeof machine, "0x%04x", header.machine);
-    return "it is an image for machine type " + std::string(machine) + onlyX64;
+    char number[32];
+    std::snprintf(number, sizeof number, "0x%04x", machine);
+    return "it is an image for machine type " + std::string(number) + onlyX64;
 }
 
 }  // namespace scriptfonts::run

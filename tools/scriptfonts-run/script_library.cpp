@@ -33,7 +33,7 @@ UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
         const DWORD error = GetLastError();
         std::string message = "cannot load " + toUtf8(path) + ": " + systemMessage(error, toUtf8(path));
         // The bare number is the same for a text file and a 32-bit DLL: say which it is.
-        const std::string foreign = describeForeignImage(readImageHeader(path));
+        const std::string foreign = describeForeignImage(path);
         if (!foreign.empty()) message += "; " + foreign;
         throw RunError(message);
     }
