@@ -57,9 +57,7 @@ bool reportLoad(const ScriptLibrary& library) {
         printLine(line + " loaded no other module");
         return true;
     }
-    line += " also loaded:";
-    for (std::size_t i = 0; i < report.othersLoaded.size(); ++i) line += (i == 0 ? " " : ", ") + report.othersLoaded[i];
-    printLine(line);
+    printLine(line + " also loaded: " + joined(report.othersLoaded));
     return false;
 }
 

@@ -6,7 +6,6 @@
 
 #include "command_line.h"
 #include "image_header.h"
-#include "load_watch.h"
 #include "text.h"
 
 namespace scriptfonts::run {
@@ -22,12 +21,8 @@ std::string_view trimSpaces(std::string_view text) {
 
 // report: null, or where a watched load says what it brought in.
 UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
-    std::optional<ImportsLoaded> imports;
     std::optional<LoadWatch> watch;
-    if (report != nullptr) {
-        imports.emplace(path);
-        watch.emplace();
-    }
+    if (report != nullptr) watch.emplace(path);
     UniqueModule module(LoadLibraryW(path.c_str()));
     if (!module) {
         const DWORD error = GetLastError();
@@ -37,10 +32,7 @@ UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
         if (!foreign.empty()) message += "; " + foreign;
         throw RunError(message);
     }
-    if (report != nullptr) {
-        report->importsLoadedFirst = imports->names();
-        report->othersLoaded = watch->othersLoaded(module.get());
-    }
+    if (report != nullptr) *report = watch->report(module.get());
     return module;
 }
 
@@ -141,9 +133,9 @@ ScriptFunction ScriptLibrary::function(const std::string& name) const {
         }
         return listed.function;
     }
-    std::string known;
-    for (const ScriptEntry& listed : functions_) known += (known.empty() ? "" : ", ") + listed.name;
-    throw RunError("unknown function " + name + " (the library offers " + known + ")");
+    std::vector<std::string> known;
+    for (const ScriptEntry& listed : functions_) known.push_back(listed.name);
+    throw RunError("unknown function " + name + " (the library offers " + joined(known) + ")");
 }
 
 }  // namespace scriptfonts::run

@@ -23,6 +23,12 @@ std::string toUtf8(std::wstring_view text) {
     return utf8;
 }
 
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+    return text;
+}
+
 std::string systemMessage(unsigned long error, const std::string& subject) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
@@ -115,16 +121,9 @@ std::string quoted(std::string_view bytes) {
 }
 
 std::wstring besideProgram(std::wstring_view fileName) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) throw RunError("cannot find this program's own path");
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);  // truncated: try a larger buffer
-    }
+    std::wstring path(32768, L'\0');  // the longest path Windows has, in UTF-16 units
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    if (path.empty()) throw RunError("cannot find this program's own path");
     path.erase(path.find_last_of(L"\\/") + 1);
     return path.append(fileName);
 }
