@@ -53,12 +53,9 @@ std::vector<ScriptEntry> parseSignatureList(const std::string& list) {
         rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
         if (entry.empty()) continue;
         const auto underscore = entry.rfind('_');
-        if (underscore == std::string_view::npos) {
-            entries.push_back({std::string(entry), {}, nullptr});  // takes no arguments
-        } else {
-            entries.push_back(
-                {std::string(entry.substr(0, underscore)), std::string(entry.substr(underscore + 1)), nullptr});
-        }
+        // With no underscore, the whole entry is the name of a function that takes no arguments.
+        const std::string_view parameters = underscore == std::string_view::npos ? "" : entry.substr(underscore + 1);
+        entries.push_back({std::string(entry.substr(0, underscore)), std::string(parameters), nullptr});
     }
     return entries;
 }
