@@ -52,13 +52,10 @@ bool runCall(const Call& call, ScriptFunction function) {
 // One line: what else the library's load brought in; true when nothing.
 bool reportLoad(const ScriptLibrary& library) {
     const LoadReport& report = library.loadReport();
-    std::string line = "loading " + library.path() + " (its imports loaded first: " + report.importsLoadedFirst + ")";
-    if (report.othersLoaded.empty()) {
-        printLine(line + " loaded no other module");
-        return true;
-    }
-    printLine(line + " also loaded: " + joined(report.othersLoaded));
-    return false;
+    const bool nothingElse = report.othersLoaded.empty();
+    printLine("loading " + library.path() + " (its imports loaded first: " + report.importsLoadedFirst + ")" +
+              (nothingElse ? " loaded no other module" : " also loaded: " + joined(report.othersLoaded)));
+    return nothingElse;
 }
 
 int run(const Request& request) {

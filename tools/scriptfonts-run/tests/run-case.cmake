@@ -7,13 +7,11 @@
 
 # A path as the program sees it: Wine maps drive Z: to the Unix root.
 function(program_path out path)
+    string(REPLACE "/" "\\" path "${path}")
     if(EMULATOR)
-        string(REPLACE "/" "\\" path "${path}")
-        set(${out} "Z:${path}" PARENT_SCOPE)
-    else()
-        file(TO_NATIVE_PATH "${path}" path)
-        set(${out} "${path}" PARENT_SCOPE)
+        set(path "Z:${path}")
     endif()
+    set(${out} "${path}" PARENT_SCOPE)
 endfunction()
 
 program_path(lantern "${SAMPLE_FONTS}/lantern.ttf")
@@ -22,10 +20,6 @@ foreach(library refusing incomplete mislisting listless error-mode module-loadin
     program_path(${library}-library "${TEST_LIBRARIES}/${library}-library.dll")
 endforeach()
 program_path(missingLibrary "${SAMPLE_FONTS}/no-such-directory/scriptfonts.dll")
-set(systemLibrary "$ENV{SystemRoot}\\System32\\kernel32.dll")
-if(EMULATOR OR NOT DEFINED ENV{SystemRoot})
-    set(systemLibrary "C:\\windows\\system32\\kernel32.dll")
-endif()
 get_filename_component(programDirectory "${PROGRAM}" DIRECTORY)
 program_path(besideProgramLibrary "${programDirectory}/scriptfonts.dll")
 # What a case puts in its scratch directory: a copy of the program (alone), an
@@ -233,7 +227,8 @@ case(argument-file-with-nul 2 ARGS findFontByName "@${lantern}" ERROR "${lantern
 # Wine would exit 1 without a word; the wrapper refuses and points at @PATH.
 case(command-line-too-long 2 ARGS findFontByName "${longName}" FROM wine-run
     ERROR "longer than Wine can start" "@PATH")
-case(not-a-script-library 2 ARGS --library "${systemLibrary}" --list ERROR "does not export ESInitialize")
+# A DLL every process has, by the name the loader knows it by.
+case(not-a-script-library 2 ARGS --library kernel32.dll --list ERROR "does not export ESInitialize")
 # Every lifecycle entry is required, not only the first.
 case(incomplete-library 2 ARGS --library "${incomplete-library}" refuse "a" ERROR "does not export ESTerminate")
 case(no-signature-list 2 ARGS --library "${listless-library}" --list ERROR "ESInitialize returned no signature list")
