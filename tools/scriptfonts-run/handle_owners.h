@@ -1,4 +1,5 @@
-// The files and modules scriptfonts-run opens, each closed or unloaded when its owner goes.
+// The files and modules scriptfonts-run opens, each closed or unloaded when its owner goes, and the
+// functions it looks up in a module.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +17,12 @@ using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
 inline UniqueFile openForReading(const std::wstring& path) {
     return UniqueFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The module's exported function of that name, or null.
+template <typename Function>
+Function exported(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 }  // namespace scriptfonts::run

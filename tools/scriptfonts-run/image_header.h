@@ -8,29 +8,12 @@
 
 namespace scriptfonts::run {
 
-enum class ImageKind {
-    unreadable,  // cannot be opened: the system's message says why
-    notPortableExecutable,
-    x64,
-    x86,
-    arm64,
-    arm,
-    otherMachine,
-};
-
-struct ImageHeader {
-    ImageKind kind = ImageKind::unreadable;
-    unsigned machine = 0;  // the COFF header's Machine field, when there is one
-};
-
-ImageHeader readImageHeader(const std::wstring& path);
-
-// "it is a 32-bit x86 image, and ...", "it is not a PE file, ..."; empty for
-// unreadable and x64 files, whose load failed for another reason.
-std::string describeForeignImage(const ImageHeader& header);
+// For a file that would not load: "it is a 32-bit x86 image, and ...", "it is not a PE file, ...";
+// empty for an x64 image, whose load failed for another reason, and for a file that cannot be read.
+std::string describeForeignImage(const std::wstring& path);
 
 // The DLL names of the file's import directory, in its order; empty when the
-// file has none or cannot be read as a PE image.
+// file has none or is no x64 image.
 std::vector<std::string> readImportedDlls(const std::wstring& path);
 
 }  // namespace scriptfonts::run

@@ -27,12 +27,6 @@ using Unregister = long(NTAPI*)(void* cookie);
 
 constexpr std::size_t eventRoom = 64;  // far more than any load brings in
 
-template <typename Function>
-Function ntdllEntry(const char* name) {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");  // in every process
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(ntdll, name)));
-}
-
 }  // namespace
 
 struct LoadWatch::Event {
@@ -41,9 +35,14 @@ struct LoadWatch::Event {
     wchar_t name[MAX_PATH];
 };
 
-LoadWatch::LoadWatch() : events_(new Event[eventRoom]) {
-    const auto registerWatch = ntdllEntry<Register>("LdrRegisterDllNotification");
-    unregister_ = ntdllEntry<Unregister>("LdrUnregisterDllNotification");
+LoadWatch::LoadWatch(const std::wstring& path) : importNames_(readImportedDlls(path)), events_(new Event[eventRoom]) {
+    // One that fails to load fails the library's own load, which says why.
+    for (const std::string& name : importNames_) {
+        if (const HMODULE module = LoadLibraryA(name.c_str())) imports_.emplace_back(module);  // names are ASCII
+    }
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");  // in every process
+    const auto registerWatch = exported<Register>(ntdll, "LdrRegisterDllNotification");
+    unregister_ = exported<Unregister>(ntdll, "LdrUnregisterDllNotification");
     if (registerWatch == nullptr || unregister_ == nullptr) {
         throw RunError("--load-report: this system has no LdrRegisterDllNotification");
     }
@@ -72,8 +71,8 @@ void CALLBACK LoadWatch::notified(ULONG reason, const void* data, void* context)
     event.name[i] = L'\0';
 }
 
-std::vector<std::string> LoadWatch::othersLoaded(HMODULE library) const {
-    std::vector<std::string> others;
+LoadReport LoadWatch::report(HMODULE library) const {
+    LoadReport report{importNames_.empty() ? "none" : joined(importNames_), {}};
     for (std::size_t i = 0; i < count_; ++i) {
         const Event& event = events_[i];
         if (!event.loaded || event.base == library) continue;
@@ -84,24 +83,10 @@ std::vector<std::string> LoadWatch::othersLoaded(HMODULE library) const {
                 break;
             }
         }
-        others.push_back(name);
+        report.othersLoaded.push_back(name);
     }
-    if (missed_ != 0) others.push_back(std::to_string(missed_) + " more load and unload events");
-    return others;
-}
-
-ImportsLoaded::ImportsLoaded(const std::wstring& path) : names_(readImportedDlls(path)) {
-    // One that fails to load fails the library's own load, which says why.
-    for (const std::string& name : names_) {
-        const std::wstring wide(name.begin(), name.end());  // DLL names in import tables are ASCII
-        if (const HMODULE module = LoadLibraryW(wide.c_str())) modules_.emplace_back(module);
-    }
-}
-
-std::string ImportsLoaded::names() const {
-    std::string list;
-    for (const std::string& name : names_) list += (list.empty() ? "" : ", ") + name;
-    return list.empty() ? "none" : list;
+    if (missed_ != 0) report.othersLoaded.push_back(std::to_string(missed_) + " more load and unload events");
+    return report;
 }
 
 }  // namespace scriptfonts::run

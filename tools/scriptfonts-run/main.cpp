@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "command_line.h"
-#include "engine_status.h"
 #include "script_library.h"
 #include "scriptfonts_version.h"
 #include "text.h"
@@ -28,6 +27,23 @@ constexpr int exitRunError = 2;    // the command line or the library was unusab
 // started with. A crash still reaches Windows Error Reporting: that is no
 // error this program could report.
 void turnOffErrorBoxes() { SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
+
+// The engine's kESErrSyntax. The library never returns it; another one may,
+// and the host then reports a syntax error in the script.
+constexpr std::int32_t engineSyntaxError = 8;
+
+// "status 20 (bad argument list)", named as the host's scripting engine names it: the output is what a panel
+// author reads, so it says what the host will report. A code not known here is given as such, never guessed at.
+std::string describedStatus(std::int32_t status) {
+    const std::string number = "status " + std::to_string(status);
+    switch (status) {
+    case statusOk: return number;
+    case statusBadArguments: return number + " (bad argument list)";  // kESErrBadArgumentList
+    case statusOutOfMemory: return number + " (out of memory)";       // kESErrNoMemory, one of its fatal errors
+    case engineSyntaxError: return number + " (syntax error)";
+    }
+    return number + " (not one of the engine's codes known here)";
+}
 
 // Makes one call and prints it with its outcome; true when the status was statusOk.
 bool runCall(const Call& call, ScriptFunction function) {
@@ -52,15 +68,10 @@ bool runCall(const Call& call, ScriptFunction function) {
 // One line: what else the library's load brought in; true when nothing.
 bool reportLoad(const ScriptLibrary& library) {
     const LoadReport& report = library.loadReport();
-    std::string line = "loading " + library.path() + " (its imports loaded first: " + report.importsLoadedFirst + ")";
-    if (report.othersLoaded.empty()) {
-        printLine(line + " loaded no other module");
-        return true;
-    }
-    line += " also loaded:";
-    for (std::size_t i = 0; i < report.othersLoaded.size(); ++i) line += (i == 0 ? " " : ", ") + report.othersLoaded[i];
-    printLine(line);
-    return false;
+    const bool nothingElse = report.othersLoaded.empty();
+    printLine("loading " + library.path() + " (its imports loaded first: " + report.importsLoadedFirst + ")" +
+              (nothingElse ? " loaded no other module" : " also loaded: " + joined(report.othersLoaded)));
+    return nothingElse;
 }
 
 int run(const Request& request) {

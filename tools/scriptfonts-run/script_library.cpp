@@ -6,7 +6,6 @@
 
 #include "command_line.h"
 #include "image_header.h"
-#include "load_watch.h"
 #include "text.h"
 
 namespace scriptfonts::run {
@@ -22,32 +21,19 @@ std::string_view trimSpaces(std::string_view text) {
 
 // report: null, or where a watched load says what it brought in.
 UniqueModule loadLibrary(const std::wstring& path, LoadReport* report) {
-    std::optional<ImportsLoaded> imports;
     std::optional<LoadWatch> watch;
-    if (report != nullptr) {
-        imports.emplace(path);
-        watch.emplace();
-    }
+    if (report != nullptr) watch.emplace(path);
     UniqueModule module(LoadLibraryW(path.c_str()));
     if (!module) {
         const DWORD error = GetLastError();
         std::string message = "cannot load " + toUtf8(path) + ": " + systemMessage(error, toUtf8(path));
         // The bare number is the same for a text file and a 32-bit DLL: say which it is.
-        const std::string foreign = describeForeignImage(readImageHeader(path));
+        const std::string foreign = describeForeignImage(path);
         if (!foreign.empty()) message += "; " + foreign;
         throw RunError(message);
     }
-    if (report != nullptr) {
-        report->importsLoadedFirst = imports->names();
-        report->othersLoaded = watch->othersLoaded(module.get());
-    }
+    if (report != nullptr) *report = watch->report(module.get());
     return module;
-}
-
-// The exported function, or null.
-template <typename Function>
-Function exported(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 template <typename Function>
@@ -67,12 +53,9 @@ std::vector<ScriptEntry> parseSignatureList(const std::string& list) {
         rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
         if (entry.empty()) continue;
         const auto underscore = entry.rfind('_');
-        if (underscore == std::string_view::npos) {
-            entries.push_back({std::string(entry), {}, nullptr});  // takes no arguments
-        } else {
-            entries.push_back(
-                {std::string(entry.substr(0, underscore)), std::string(entry.substr(underscore + 1)), nullptr});
-        }
+        // With no underscore, the whole entry is the name of a function that takes no arguments.
+        const std::string_view parameters = underscore == std::string_view::npos ? "" : entry.substr(underscore + 1);
+        entries.push_back({std::string(entry.substr(0, underscore)), std::string(parameters), nullptr});
     }
     return entries;
 }
@@ -147,9 +130,9 @@ ScriptFunction ScriptLibrary::function(const std::string& name) const {
         }
         return listed.function;
     }
-    std::string known;
-    for (const ScriptEntry& listed : functions_) known += (known.empty() ? "" : ", ") + listed.name;
-    throw RunError("unknown function " + name + " (the library offers " + known + ")");
+    std::vector<std::string> known;
+    for (const ScriptEntry& listed : functions_) known.push_back(listed.name);
+    throw RunError("unknown function " + name + " (the library offers " + joined(known) + ")");
 }
 
 }  // namespace scriptfonts::run

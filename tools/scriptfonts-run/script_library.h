@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "handle_owners.h"
+#include "load_watch.h"
 #include "scriptfonts.h"
 
 namespace scriptfonts::run {
@@ -26,12 +27,6 @@ std::vector<ScriptEntry> parseSignatureList(const std::string& list);
 // One call as the engine makes it: a single string-tagged argument. The
 // result's tag stays -1 unless the library writes the record.
 std::int32_t callWithString(ScriptFunction function, const std::string& utf8, TaggedValue& result);
-
-// What a watched load brought into the process besides the library.
-struct LoadReport {
-    std::string importsLoadedFirst;         // "GDI32.dll, KERNEL32.dll", or "none"
-    std::vector<std::string> othersLoaded;  // "bcrypt.dll (unloaded again)"; empty: nothing else
-};
 
 class ScriptLibrary {
 public:

@@ -23,6 +23,12 @@ std::string toUtf8(std::wstring_view text) {
     return utf8;
 }
 
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+    return text;
+}
+
 std::string systemMessage(unsigned long error, const std::string& subject) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
@@ -59,28 +65,12 @@ namespace {
 
 // The length of the well-formed UTF-8 sequence at the start of text, or 0.
 std::size_t utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
-    if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        if (lead == 0xe0) low = 0xa0;
-        if (lead == 0xed) high = 0x9f;  // no surrogates
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        if (lead == 0xf0) low = 0x90;
-        if (lead == 0xf4) high = 0x8f;  // nothing past U+10FFFF
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xbf) return 0;
-    }
-    return length;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 0;
+    if (length == 0 || length > text.size()) return 0;
+    // The system's decoder turns down overlong forms, surrogates and anything past U+10FFFF.
+    const int bytes = static_cast<int>(length);
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), bytes, nullptr, 0) > 0 ? length : 0;
 }
 
 }  // namespace
@@ -115,16 +105,9 @@ std::string quoted(std::string_view bytes) {
 }
 
 std::wstring besideProgram(std::wstring_view fileName) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) throw RunError("cannot find this program's own path");
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);  // truncated: try a larger buffer
-    }
+    std::wstring path(32768, L'\0');  // the longest path Windows has, in UTF-16 units
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    if (path.empty()) throw RunError("cannot find this program's own path");
     path.erase(path.find_last_of(L"\\/") + 1);
     return path.append(fileName);
 }

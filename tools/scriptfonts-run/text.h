@@ -4,11 +4,15 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace scriptfonts::run {
 
 // Unpaired surrogates become U+FFFD.
 std::string toUtf8(std::wstring_view text);
+
+// "a, b, c".
+std::string joined(const std::vector<std::string>& items);
 
 // The system's text for a Windows error code, with "%1" read as subject,
 // followed by the number: "... (Windows error 193)".

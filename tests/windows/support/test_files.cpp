@@ -19,24 +19,13 @@ std::wstring testProgramPath() {
     return std::wstring(path, length);
 }
 
-std::wstring testProgramDirectory() { return std::filesystem::path(testProgramPath()).parent_path().wstring(); }
-
-std::wstring besideTestProgram(const std::wstring& name) { return testProgramDirectory() + L"\\" + name; }
+std::wstring besideTestProgram(const std::wstring& name) { return run::besideProgram(name); }
 
 bool testProgramNamed(const wchar_t* name) {
     return _wcsicmp(std::filesystem::path(testProgramPath()).filename().c_str(), name) == 0;
 }
 
 std::wstring testFontPath(const std::wstring& fileName) { return besideTestProgram(L"test-fonts\\" + fileName); }
-
-std::string toUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), bytes, nullptr, nullptr);
-    return utf8;
-}
 
 namespace {
 

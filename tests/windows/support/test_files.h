@@ -4,18 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "scriptfonts-run/text.h"
+
 namespace scriptfonts::test {
 
-// This program's own path (GetModuleFileNameW(NULL)), and its folder.
+// This program's own path (GetModuleFileNameW(NULL)), and a file's beside it.
 std::wstring testProgramPath();
-std::wstring testProgramDirectory();
 std::wstring besideTestProgram(const std::wstring& name);
 // True when this program runs under that file name (a copy of it), in any case.
 bool testProgramNamed(const wchar_t* name);
 // A committed test font, copied next to the test programs at build time.
 std::wstring testFontPath(const std::wstring& fileName);
 
-std::string toUtf8(const std::wstring& text);
+using run::toUtf8;
 
 // True when a font with exactly this face name is enumerated in this process.
 bool faceInstalled(const std::wstring& faceName);

@@ -2,7 +2,7 @@
 // real one does with malformed arguments, or with the status the argument
 // names (any of the engine's codes). Built several times over (see
 // CMakeLists.txt), most copies broken in one way an engine can meet: an
-// entry left out of the .def file, or a signature list that does not match.
+// entry left out, or a signature list that does not match.
 // One answers ESGetVersion with the error mode it was loaded under; one
 // loads a module while it loads; one overflows a local array before refusing.
 #include <windows.h>
@@ -27,6 +27,8 @@ static UINT loadErrorMode;
 #else
 #define SIGNATURE_LIST "refuse_s, refusePair_ss"
 #endif
+
+#define EXPORTED __declspec(dllexport)  // only these: no list of exports beside them
 
 extern "C" {
 
@@ -55,12 +57,14 @@ static void overflow(const char* text) {
 static void overflow(const char*) {}
 #endif
 
-const char* ESInitialize(const TaggedValue*, int32_t) { return SIGNATURE_LIST; }
-int32_t ESGetVersion(void) { return VERSION; }
-void ESFreeMem(void*) {}
-void ESTerminate(void) {}
+EXPORTED const char* ESInitialize(const TaggedValue*, int32_t) { return SIGNATURE_LIST; }
+EXPORTED int32_t ESGetVersion(void) { return VERSION; }
+EXPORTED void ESFreeMem(void*) {}
+#if !defined(LEAVES_OUT_TERMINATE)  // an engine must not start a library it cannot end
+EXPORTED void ESTerminate(void) {}
+#endif
 
-int32_t refuse(const TaggedValue* arguments, int32_t, TaggedValue* result) {
+EXPORTED int32_t refuse(const TaggedValue* arguments, int32_t, TaggedValue* result) {
     overflow(arguments[0].value.string);
     result->tag = tagInteger;  // written anyway: the run must not report it as a result
     char* end = nullptr;
@@ -69,6 +73,6 @@ int32_t refuse(const TaggedValue* arguments, int32_t, TaggedValue* result) {
 }
 
 // Takes two strings: scriptfonts-run, which passes one, must not call it.
-int32_t refusePair(const TaggedValue*, int32_t, TaggedValue*) { return statusBadArguments; }
+EXPORTED int32_t refusePair(const TaggedValue*, int32_t, TaggedValue*) { return statusBadArguments; }
 
 }  // extern "C"

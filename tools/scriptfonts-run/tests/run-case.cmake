@@ -7,27 +7,19 @@
 
 # A path as the program sees it: Wine maps drive Z: to the Unix root.
 function(program_path out path)
+    string(REPLACE "/" "\\" path "${path}")
     if(EMULATOR)
-        string(REPLACE "/" "\\" path "${path}")
-        set(${out} "Z:${path}" PARENT_SCOPE)
-    else()
-        file(TO_NATIVE_PATH "${path}" path)
-        set(${out} "${path}" PARENT_SCOPE)
+        set(path "Z:${path}")
     endif()
+    set(${out} "${path}" PARENT_SCOPE)
 endfunction()
 
 program_path(lantern "${SAMPLE_FONTS}/lantern.ttf")
 program_path(harbor "${SAMPLE_FONTS}/harbor.ttf")
-foreach(library refusing incomplete mislisting listless errorMode moduleLoading smashedStack)
-    string(REGEX REPLACE "([A-Z])" "-\\1" file "${library}")  # errorMode: error-mode-library.dll
-    string(TOLOWER "${file}" file)
-    program_path(${library}Library "${TEST_LIBRARIES}/${file}-library.dll")
+foreach(library refusing incomplete mislisting listless error-mode module-loading smashed-stack)  # ${refusing-library}
+    program_path(${library}-library "${TEST_LIBRARIES}/${library}-library.dll")
 endforeach()
 program_path(missingLibrary "${SAMPLE_FONTS}/no-such-directory/scriptfonts.dll")
-set(systemLibrary "$ENV{SystemRoot}\\System32\\kernel32.dll")
-if(EMULATOR OR NOT DEFINED ENV{SystemRoot})
-    set(systemLibrary "C:\\windows\\system32\\kernel32.dll")
-endif()
 get_filename_component(programDirectory "${PROGRAM}" DIRECTORY)
 program_path(besideProgramLibrary "${programDirectory}/scriptfonts.dll")
 # What a case puts in its scratch directory: a copy of the program (alone), an
@@ -36,7 +28,7 @@ program_path(work "${WORK_DIR}")
 set(foreign "${work}\\foreign.dll")
 set(argumentFile "${work}\\argument")
 # Paths in a pattern: each character that means something there escaped.
-foreach(path besideProgramLibrary moduleLoadingLibrary)
+foreach(path besideProgramLibrary module-loading-library)
     string(REGEX REPLACE "([][+.*?()^$|\\])" "\\\\\\1" ${path}Pattern "${${path}}")
 endforeach()
 # A process ended by __fastfail for a smashed canary (STATUS_STACK_BUFFER_OVERRUN,
@@ -113,7 +105,8 @@ endfunction()
 # ALONE runs a copy of the program without the DLL; FOREIGN makes ${foreign},
 # the refusing library for another machine; WRITE puts the bytes in
 # ${argumentFile}; SAMPLE_FONTS withdraws the sample fonts before the run and
-# after a failed one.
+# after a failed one. CMakeLists.txt makes a test of each row from its first
+# line, which must hold the NAME, and FOREIGN or FROM wine-run if it has them.
 function(case name exitStatus)
     if(NOT name STREQUAL CASE)
         return()
@@ -214,8 +207,8 @@ case(help 0 ARGS --help MATCHES "${usagePattern}")
 case(help-short 0 ARGS -h MATCHES "${usagePattern}")
 case(help-slash 0 ARGS /? MATCHES "${usagePattern}")
 case(version 0 ARGS --version OUTPUT "scriptfonts-run ${VERSION}\n${besideProgramLibrary}: file version ${VERSION}\n")
-case(version-without-resource 0 ARGS --version --library "${refusingLibrary}"
-    OUTPUT "scriptfonts-run ${VERSION}\n${refusingLibrary}: no version resource\n")
+case(version-without-resource 0 ARGS --version --library "${refusing-library}"
+    OUTPUT "scriptfonts-run ${VERSION}\n${refusing-library}: no version resource\n")
 # The program's own version still shows.
 case(version-library-missing 2 ARGS --version --library "${missingLibrary}"
     OUTPUT "scriptfonts-run ${VERSION}\n" ERROR "cannot load ${missingLibrary}")
@@ -234,41 +227,42 @@ case(argument-file-with-nul 2 ARGS findFontByName "@${lantern}" ERROR "${lantern
 # Wine would exit 1 without a word; the wrapper refuses and points at @PATH.
 case(command-line-too-long 2 ARGS findFontByName "${longName}" FROM wine-run
     ERROR "longer than Wine can start" "@PATH")
-case(not-a-script-library 2 ARGS --library "${systemLibrary}" --list ERROR "does not export ESInitialize")
+# A DLL every process has, by the name the loader knows it by.
+case(not-a-script-library 2 ARGS --library kernel32.dll --list ERROR "does not export ESInitialize")
 # Every lifecycle entry is required, not only the first.
-case(incomplete-library 2 ARGS --library "${incompleteLibrary}" refuse "a" ERROR "does not export ESTerminate")
-case(no-signature-list 2 ARGS --library "${listlessLibrary}" --list ERROR "ESInitialize returned no signature list")
-case(listed-function-not-exported 2 ARGS --library "${mislistingLibrary}" refuse "a"
-    ERROR "the signature list names vanished, which ${mislistingLibrary} does not export")
+case(incomplete-library 2 ARGS --library "${incomplete-library}" refuse "a" ERROR "does not export ESTerminate")
+case(no-signature-list 2 ARGS --library "${listless-library}" --list ERROR "ESInitialize returned no signature list")
+case(listed-function-not-exported 2 ARGS --library "${mislisting-library}" refuse "a"
+    ERROR "the signature list names vanished, which ${mislisting-library} does not export")
 # Names are exact, and an unknown one stops the run before any call.
 case(unknown-function 2 ARGS findFontByName "${lanternFace}" registerfont "${lantern}"
     ERROR "unknown function registerfont")
 # Exported, but not a script function: called as one it would be handed arguments it does not take.
 case(lifecycle-entry-as-function 2 ARGS ESFreeMem "a" ERROR "unknown function ESFreeMem")
-case(not-one-string 2 ARGS --library "${refusingLibrary}" refuse "a" refusePair "b"
+case(not-one-string 2 ARGS --library "${refusing-library}" refuse "a" refusePair "b"
     ERROR "refusePair takes \"ss\"; scriptfonts-run passes exactly one string")
 # A refused call prints its status only, named as the engine names it, the
 # others still run, and the exit status says so.
-case(refused-call 1 ARGS --library "${refusingLibrary}" refuse "a" refuse "-28" refuse "8" refuse "7"
+case(refused-call 1 ARGS --library "${refusing-library}" refuse "a" refuse "-28" refuse "8" refuse "7"
     OUTPUT "refuse(\"a\") -> status 20 (bad argument list)\n" "refuse(\"-28\") -> status -28 (out of memory)\n"
            "refuse(\"8\") -> status 8 (syntax error)\n"
            "refuse(\"7\") -> status 7 (not one of the engine's codes known here)\n")
 # Windows can stop a load on a box that waits for a user (a bad image, a
 # missing dependency); Wine shows none. This library answers ESGetVersion
 # with those of the two flags that were set while it loaded.
-case(error-boxes-off 0 ARGS --library "${errorModeLibrary}" --list
+case(error-boxes-off 0 ARGS --library "${error-mode-library}" --list
     OUTPUT "refuse_s, refusePair_ss\nversion 32769\n")  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
 # Loading the DLL, its imports loaded first, brings no other module in.
 case(load-report 0 ARGS --load-report
     MATCHES "^loading ${besideProgramLibraryPattern} \\(its imports loaded first: "
             "[^)]*KERNEL32\\.dll[^)]*\\) loaded no other module\n$")
-case(load-report-other-module 1 ARGS --library "${moduleLoadingLibrary}" --load-report
-    MATCHES "^loading ${moduleLoadingLibraryPattern} \\(its imports loaded first: [^)]*\\) "
+case(load-report-other-module 1 ARGS --library "${module-loading-library}" --load-report
+    MATCHES "^loading ${module-loading-libraryPattern} \\(its imports loaded first: [^)]*\\) "
             "also loaded: ([^\n]*, )?version\\.dll \\(unloaded again\\)")
 # An overflowed local array ends the process by its canary before the function
 # returns (no line for the call).
 case(smashed-stack "${overrunStatus}"
-    ARGS --library "${smashedStackLibrary}" refuse "far more than the eight bytes it is copied into")
+    ARGS --library "${smashed-stack-library}" refuse "far more than the eight bytes it is copied into")
 # A face registered by one call is found by the next: all calls share one
 # process. It ends as it began, with neither face installed. Its first five
 # calls are those of samples/activate-fonts.jsx, activating and withdrawing.
