@@ -79,12 +79,6 @@ def make_font(family):
     return builder.font
 
 
-def build_collection(path, families):
-    collection = TTCollection()
-    collection.fonts = [make_font(family) for family in families]
-    collection.save(path)
-
-
 def build_batch(count, prefix, out_dir):
     """Makes the fonts of a numbered series that are not there yet."""
     os.makedirs(out_dir, exist_ok=True)
@@ -128,7 +122,9 @@ def main():
         make_font(family).save(os.path.join(ROOT, directory, name))
     for directory, name, families in COLLECTIONS:
         assert all(len(family.encode("utf-16-le")) // 2 < 32 for family in families), families
-        build_collection(os.path.join(ROOT, directory, name), families)
+        collection = TTCollection()
+        collection.fonts = [make_font(family) for family in families]
+        collection.save(os.path.join(ROOT, directory, name))
 
 
 if __name__ == "__main__":
