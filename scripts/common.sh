@@ -56,18 +56,12 @@ apt_get_waiting() {
 # Installs whichever of the packages named (all of the above when none are)
 # are missing; with all of them there it only looks.
 install_missing_packages() {
-    local package wanted=("$@") missing=() deadline=$((SECONDS + scriptfonts_apt_wait)) waiting=false
-    if ((${#wanted[@]} == 0)); then
-        wanted=("${scriptfonts_demo_packages[@]}" "${scriptfonts_test_packages[@]}")
-    fi
-    for package in "${wanted[@]}"; do
-        if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -qx 'install ok installed'; then
-            missing+=("$package")
-        fi
+    local package missing=() deadline=$((SECONDS + scriptfonts_apt_wait)) waiting=false
+    (($#)) || set -- "${scriptfonts_demo_packages[@]}" "${scriptfonts_test_packages[@]}"
+    for package; do
+        dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -qx 'install ok installed' || missing+=("$package")
     done
-    if ((${#missing[@]} == 0)); then
-        return 0
-    fi
+    ((${#missing[@]} > 0)) || return 0
     if ((EUID != 0)); then
         echo "missing packages: ${missing[*]} (run as root to install them)" >&2
         return 1

@@ -56,18 +56,13 @@ def box_glyph(width, bottom, top):
     return pen.glyph()
 
 
-def empty_glyph():
-    return TTGlyphPen(None).glyph()
-
-
 def make_font(family):
     postscript = "".join(ch for ch in family if ch.isalnum())[:63] + "-Regular"
     builder = FontBuilder(UNITS_PER_EM, isTTF=True)
-    order = [".notdef", "space", "ink"]
-    builder.setupGlyphOrder(order)
+    builder.setupGlyphOrder([".notdef", "space", "ink"])
     builder.setupCharacterMap({ord(" "): "space", ord(TEST_CHARACTER): "ink"})
-    builder.setupGlyf({".notdef": empty_glyph(), "space": empty_glyph(),
-                       "ink": box_glyph(UNITS_PER_EM, -DESCENT, ASCENT)})
+    empty = TTGlyphPen(None).glyph()
+    builder.setupGlyf({".notdef": empty, "space": empty, "ink": box_glyph(UNITS_PER_EM, -DESCENT, ASCENT)})
     builder.setupHorizontalMetrics({".notdef": (UNITS_PER_EM // 2, 0), "space": (UNITS_PER_EM // 2, 0),
                                     "ink": (UNITS_PER_EM, 0)})
     builder.setupHorizontalHeader(ascent=ASCENT, descent=-DESCENT)
@@ -84,16 +79,6 @@ def make_font(family):
     return builder.font
 
 
-def build(path, family):
-    make_font(family).save(path)
-
-
-def build_collection(path, families):
-    collection = TTCollection()
-    collection.fonts = [make_font(family) for family in families]
-    collection.save(path)
-
-
 def build_batch(count, prefix, out_dir):
     """Makes the fonts of a numbered series that are not there yet."""
     os.makedirs(out_dir, exist_ok=True)
@@ -107,7 +92,7 @@ def build_batch(count, prefix, out_dir):
         family = f"ScriptFonts {prefix} {number}"
         assert len(family.encode("utf-16-le")) // 2 < 32, family
         # Renamed into place, so an interrupted run never leaves half a font behind.
-        build(path + ".tmp", family)
+        make_font(family).save(path + ".tmp")
         os.replace(path + ".tmp", path)
         made += 1
     print(f"{out_dir}: {made} fonts made, {count - made} already there")
@@ -129,15 +114,17 @@ def main():
     if args.family or args.out:
         if not (args.family and args.out):
             parser.error("--family and --out go together")
-        build(args.out, args.family)
+        make_font(args.family).save(args.out)
         return
     for directory, name, family in FONTS:
         assert len(family.encode("utf-16-le")) // 2 < 32, family
         os.makedirs(os.path.join(ROOT, directory), exist_ok=True)
-        build(os.path.join(ROOT, directory, name), family)
+        make_font(family).save(os.path.join(ROOT, directory, name))
     for directory, name, families in COLLECTIONS:
         assert all(len(family.encode("utf-16-le")) // 2 < 32 for family in families), families
-        build_collection(os.path.join(ROOT, directory, name), families)
+        collection = TTCollection()
+        collection.fonts = [make_font(family) for family in families]
+        collection.save(os.path.join(ROOT, directory, name))
 
 
 if __name__ == "__main__":
