@@ -11,7 +11,7 @@ Usage: write-zip.py --epoch SECONDS --output ZIP DIRECTORY
 """
 import argparse
 import os
-import sys
+import pathlib
 import time
 import zipfile
 
@@ -21,13 +21,9 @@ EXECUTABLE_SUFFIXES = (".exe", ".dll")
 
 
 def entries(directory):
-    top = os.path.basename(os.path.normpath(directory))
-    paths = []
-    for folder, _, files in os.walk(directory):
-        for name in files:
-            relative = os.path.relpath(os.path.join(folder, name), directory).replace(os.sep, "/")
-            paths.append((f"{top}/{relative}", os.path.join(folder, name)))
-    return sorted(paths)
+    top = pathlib.Path(directory)
+    files = (path for path in top.rglob("*") if path.is_file())
+    return sorted((f"{top.name}/{path.relative_to(top).as_posix()}", path) for path in files)
 
 
 def main():
@@ -43,12 +39,9 @@ def main():
             info = zipfile.ZipInfo(name, date_time)
             info.create_system = UNIX
             info.external_attr = (0o100755 if name.endswith(EXECUTABLE_SUFFIXES) else 0o100644) << 16
-            info.compress_type = zipfile.ZIP_DEFLATED
-            with open(path, "rb") as file:
-                archive.writestr(info, file.read(), compresslevel=9)
+            archive.writestr(info, path.read_bytes(), zipfile.ZIP_DEFLATED, compresslevel=9)
     os.replace(partial, args.output)
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()
