@@ -28,7 +28,6 @@ endfunction()
 # may be a password put there by mistake.
 function(sign program)
     set(unsigned "${staged}/${program}")
-    file(REMOVE "${unsigned}.signed")
     execute_process(COMMAND ${feed} COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" sign ${options}
                         -in "${unsigned}" -out "${unsigned}.signed"
                     RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT ${timeout})
