@@ -7,7 +7,7 @@ set(zip "${CPACK_PACKAGE_FILES}")
 if(CPACK_SCRIPTFONTS_PYTHON3)
     execute_process(
         COMMAND "${CPACK_SCRIPTFONTS_PYTHON3}" "${CMAKE_CURRENT_LIST_DIR}/write-zip.py"
-            --epoch "${CPACK_SCRIPTFONTS_SOURCE_DATE_EPOCH}" --output "${zip}" "${CPACK_TEMPORARY_DIRECTORY}"
+            "${CPACK_SCRIPTFONTS_SOURCE_DATE_EPOCH}" "${zip}" "${CPACK_TEMPORARY_DIRECTORY}"
         COMMAND_ERROR_IS_FATAL ANY)
 else()
     message(WARNING "No Python 3: the zip is CPack's own, which another machine or user would not make byte for byte")
