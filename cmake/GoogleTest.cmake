@@ -1,9 +1,6 @@
 # GoogleTest, built from source with the project's own compiler so the same
-# tree serves the native build and the MinGW cross build.
-if(TARGET GTest::gtest_main)
-    return()
-endif()
-
+# tree serves the native build and the MinGW cross build. Included once: by
+# tests/unit natively, by tests/windows for Windows.
 set(SCRIPTFONTS_GOOGLETEST_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
 if(EXISTS "${SCRIPTFONTS_GOOGLETEST_DIR}/CMakeLists.txt")
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

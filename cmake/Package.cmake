@@ -1,33 +1,27 @@
 # What a panel author ships: `cmake --build <dir> --target package` zips the
 # Release build into <dir>/scriptfonts-<version>-win64.zip, laid out as the
-# repository is, so the README's paths and the sample script work inside it:
-#   scriptfonts.dll  scriptfonts-run.exe  include/scriptfonts.h  README.md  CHANGELOG.md  LICENSE
-#   samples/activate-fonts.jsx  samples/fonts/lantern.ttf  samples/fonts/harbor.ttf
-# README.md there is docs/panel-guide.md, the guide for panel authors.
-# SHA256SUMS there lists every other file; SHA256SUMS beside the zip names it.
-# tests/windows/package_test.py checks the archive against this list.
+# repository is (the install() calls below), so the README's paths and the
+# sample script work inside it. README.md there is docs/panel-guide.md, the
+# guide for panel authors. tests/windows/package_test.py checks the archive.
 
+# Packaging builds what ships and nothing else, with every generator: the
+# install step below builds the two programs (its script lies in the build
+# root). Without these, the package target would first build `all` (through
+# preinstall with Makefiles, directly with Ninja, Ninja Multi-Config and Visual
+# Studio), every test program and benchmark included, and a test that fails to
+# build would stop it before start.cmake removes the previous package.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CMAKE_SKIP_PACKAGE_ALL_DEPENDENCY ON)
 # Only a Release-type build ships: it carries no debug information.
 install(CODE [[
     if(NOT CMAKE_INSTALL_CONFIG_NAME MATCHES "^(Release|MinSizeRel)$")
         message(FATAL_ERROR "scriptfonts ships from a Release build, not '${CMAKE_INSTALL_CONFIG_NAME}'")
     endif()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
+                        "${CMAKE_COMMAND}" --build "${CMAKE_CURRENT_LIST_DIR}" --config "${CMAKE_INSTALL_CONFIG_NAME}"
+                        --target scriptfonts scriptfonts-run
+                    COMMAND_ERROR_IS_FATAL ANY)
 ]])
-# Packaging builds what ships and nothing else, with every generator: the
-# install step below builds the two programs. Without these, the package
-# target would first build `all` (through preinstall with Makefiles, directly
-# with Ninja, Ninja Multi-Config and Visual Studio), every test program and
-# benchmark included, and a test that fails to build would stop it before
-# start.cmake removes the previous package.
-set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-set(CMAKE_SKIP_PACKAGE_ALL_DEPENDENCY ON)
-install(CODE "
-    execute_process(
-        COMMAND \"${CMAKE_COMMAND}\" -E env --unset=MAKEFLAGS --unset=MFLAGS
-            \"${CMAKE_COMMAND}\" --build \"${CMAKE_BINARY_DIR}\" --config \"\${CMAKE_INSTALL_CONFIG_NAME}\"
-            --target scriptfonts scriptfonts-run
-        COMMAND_ERROR_IS_FATAL ANY)
-")
 
 # Not the builder's umask: staged folders are made with these.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -41,12 +35,11 @@ install(FILES samples/activate-fonts.jsx DESTINATION samples)
 install(FILES samples/fonts/lantern.ttf samples/fonts/harbor.ttf DESTINATION samples/fonts)
 
 # Signing with Authenticode, when a certificate is named here or in the
-# environment variable of the same name (so a CI secret needs no edit): in a
-# .pfx file, or on a token or HSM reached through its PKCS#11 module. The
-# cache takes the environment's value when it is first made; a value in the
-# environment when packaging wins over it (cmake/package/start.cmake). The
-# password stays in its file and the PIN in the environment: never on a
-# command line, in the cache or a log.
+# environment variable of the same name, read again when packaging
+# (cmake/package/start.cmake), so a CI secret needs no edit: in a .pfx file, or
+# on a token or HSM reached through its PKCS#11 module. The password stays in
+# its file and the PIN in the environment: never on a command line, in the
+# cache or a log.
 set(SCRIPTFONTS_SIGN_PKCS12 "$ENV{SCRIPTFONTS_SIGN_PKCS12}" CACHE FILEPATH
     "PKCS#12 file (.pfx, .p12) to sign scriptfonts.dll and scriptfonts-run.exe with when packaging; empty: no signing")
 set(SCRIPTFONTS_SIGN_PASSWORD_FILE "$ENV{SCRIPTFONTS_SIGN_PASSWORD_FILE}" CACHE FILEPATH
@@ -67,21 +60,15 @@ set(SCRIPTFONTS_SIGN_TIMEOUT 120 CACHE STRING
 # Looked for even when nothing is named yet: the environment may name a certificate at package time.
 find_program(SCRIPTFONTS_OSSLSIGNCODE osslsigncode)
 
+# Named after the project; a zip holds no vendor, summary, licence or readme page of CPack's, only the files above.
 set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME scriptfonts)
-set(CPACK_PACKAGE_VENDOR "scriptfonts developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Font activation for the scripts of Photoshop and Illustrator panels")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME scriptfonts-${PROJECT_VERSION}-win64)
 # Beside the DLL in the build directory, wherever cpack is started from.
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/docs/panel-guide.md)
 set(CPACK_VERBATIM_VARIABLES ON)
-# Before anything else, the build of the programs included: remove an earlier
-# run's package, and take the signing settings the environment gives now.
-# After staging: sign, then list the checksums inside. After zipping: make the
-# zip again in a fixed form, and its checksum beside it.
+# Before anything else (the build of the programs included), after staging and
+# after zipping; each script's head says what it does.
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package/start.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/sign-and-list.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package/fix-zip.cmake)
@@ -103,6 +90,4 @@ set(CPACK_SOURCE_OUTPUT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CMakeFiles/scriptfonts-n
 file(REMOVE ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake)
 # Named before include(CPack), which leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.
 set(SCRIPTFONTS_PACKAGE_ARCHIVE ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip)
-set(CPACK_SCRIPTFONTS_ARCHIVE ${SCRIPTFONTS_PACKAGE_ARCHIVE})
-set(CPACK_SCRIPTFONTS_ARCHIVE_SUMS ${CPACK_PACKAGE_DIRECTORY}/SHA256SUMS)
 include(CPack)

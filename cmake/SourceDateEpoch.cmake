@@ -14,16 +14,12 @@ function(scriptfonts_commit_time out)
     endif()
     macro(git_output variable)
         execute_process(COMMAND ${GIT_EXECUTABLE} ${ARGN} WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                        OUTPUT_VARIABLE ${variable} OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+                        OUTPUT_VARIABLE ${variable} OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
     endmacro()
-    # Only this tree's own history: an unpacked archive inside another repository has none.
-    git_output(top rev-parse --show-toplevel)
-    if(top STREQUAL "")
-        return()
-    endif()
-    file(REAL_PATH "${top}" top)
-    file(REAL_PATH "${PROJECT_SOURCE_DIR}" source)
-    if(NOT top STREQUAL source)
+    # Only this tree's own history: an unpacked archive inside another repository has none
+    # (git finds a repository there, but the tree is a folder of it, not its top).
+    git_output(folder rev-parse --show-prefix)
+    if(failed OR NOT folder STREQUAL "")
         return()
     endif()
     git_output(time log -1 --format=%ct)

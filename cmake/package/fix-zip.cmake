@@ -7,11 +7,11 @@ set(zip "${CPACK_PACKAGE_FILES}")
 if(CPACK_SCRIPTFONTS_PYTHON3)
     execute_process(
         COMMAND "${CPACK_SCRIPTFONTS_PYTHON3}" "${CMAKE_CURRENT_LIST_DIR}/write-zip.py"
-            --epoch "${CPACK_SCRIPTFONTS_SOURCE_DATE_EPOCH}" --output "${zip}" "${CPACK_TEMPORARY_DIRECTORY}"
+            "${CPACK_SCRIPTFONTS_SOURCE_DATE_EPOCH}" "${zip}" "${CPACK_TEMPORARY_DIRECTORY}"
         COMMAND_ERROR_IS_FATAL ANY)
 else()
     message(WARNING "No Python 3: the zip is CPack's own, which another machine or user would not make byte for byte")
 endif()
-get_filename_component(archive_name "${CPACK_SCRIPTFONTS_ARCHIVE}" NAME)
+get_filename_component(archive_name "${zip}" NAME)
 file(SHA256 "${zip}" hash)
-file(WRITE "${CPACK_SCRIPTFONTS_ARCHIVE_SUMS}" "${hash}  ${archive_name}\n")
+file(WRITE "${CPACK_PACKAGE_DIRECTORY}/SHA256SUMS" "${hash}  ${archive_name}\n")

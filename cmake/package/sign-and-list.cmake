@@ -1,9 +1,8 @@
-# Run by cpack once the package's files are staged, before it zips them.
-# The programs are signed when a certificate is given, and SHA256SUMS lists
-# every other staged file. Every run says in one line whether the programs
-# were signed, and by whom; a failure stops the package with one line (the
-# leading space keeps CMake from wrapping it). cmake/package/start.cmake has
-# removed an earlier package and taken the environment's settings.
+# Run by cpack once the package's files are staged, before it zips them, and
+# after cmake/package/start.cmake. The programs are signed when a certificate
+# is given, and SHA256SUMS lists every other staged file. Every run says in one
+# line whether the programs were signed, and by whom; a failure stops the
+# package with one line (the leading space keeps CMake from wrapping it).
 set(staged "${CPACK_TEMPORARY_DIRECTORY}")
 file(REMOVE "${staged}.zip")
 set(password_file "${CPACK_SCRIPTFONTS_SIGN_PASSWORD_FILE}")
@@ -29,18 +28,14 @@ endfunction()
 # may be a password put there by mistake.
 function(sign program)
     set(unsigned "${staged}/${program}")
-    file(REMOVE "${unsigned}.signed")
     execute_process(COMMAND ${feed} COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" sign ${options}
                         -in "${unsigned}" -out "${unsigned}.signed"
                     RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT ${timeout})
     if(failed OR NOT EXISTS "${unsigned}.signed")
         file(REMOVE "${unsigned}.signed")
         if(failed MATCHES "timeout")
-            set(bound "SCRIPTFONTS_SIGN_TIMEOUT")
-            if(CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL)
-                string(APPEND bound "; time-stamp server ${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
-            endif()
-            refuse("signing ${program} failed: osslsigncode gave no result within ${timeout} s (${bound})")
+            set(bound "${timeout} s (SCRIPTFONTS_SIGN_TIMEOUT${server})")
+            refuse("signing ${program} failed: osslsigncode gave no result within ${bound}")
         endif()
         string(REPLACE "${password_file}" "SCRIPTFONTS_SIGN_PASSWORD_FILE" errors "${errors}\n${output}")
         # A token's own answer (PIN incorrect, PIN locked) in OpenSSL's error
@@ -95,14 +90,14 @@ endif()
 if(route)
     if(NOT EXISTS "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}")
         refuse("signing needs osslsigncode, which was not found (SCRIPTFONTS_OSSLSIGNCODE)")
-    endif()
-    if(NOT timeout MATCHES "^[1-9][0-9]*$")
+    elseif(NOT timeout MATCHES "^[1-9][0-9]*$")
         refuse("SCRIPTFONTS_SIGN_TIMEOUT is not a whole number of seconds: ${timeout}")
     endif()
     # Authenticode with a SHA-256 digest and the product's name as description.
     list(APPEND options -h sha256 -n "${CPACK_PACKAGE_NAME}")
     if(CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL)
         list(APPEND options -ts "${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
+        set(server "; time-stamp server ${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
     endif()
     sign(scriptfonts.dll)
     sign(scriptfonts-run.exe)
@@ -125,11 +120,7 @@ endif()
 
 # CPack's own zip takes its entry times from here.
 set(ENV{SOURCE_DATE_EPOCH} "${CPACK_SCRIPTFONTS_SOURCE_DATE_EPOCH}")
+# In the order of their paths' bytes, as file(GLOB) gives them.
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${staged}" "${staged}/*")
-list(SORT files)
-set(sums "")
-foreach(file IN LISTS files)
-    file(SHA256 "${staged}/${file}" hash)
-    string(APPEND sums "${hash}  ${file}\n")
-endforeach()
-file(WRITE "${staged}/SHA256SUMS" "${sums}")
+execute_process(COMMAND "${CMAKE_COMMAND}" -E sha256sum ${files} WORKING_DIRECTORY "${staged}"
+                OUTPUT_FILE "${staged}/SHA256SUMS" COMMAND_ERROR_IS_FATAL ANY)

@@ -1,7 +1,7 @@
 # Read by cpack before it does anything else, before it builds the programs.
 # First the zip and checksums of an earlier run go, so that a run failing at
 # any later step leaves no package that looks current.
-file(REMOVE "${CPACK_SCRIPTFONTS_ARCHIVE}" "${CPACK_SCRIPTFONTS_ARCHIVE_SUMS}")
+file(REMOVE "${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip" "${CPACK_PACKAGE_DIRECTORY}/SHA256SUMS")
 
 # Then each signing setting the environment gives now replaces the one the
 # build's cache holds, which was taken from the environment only when the

@@ -2,15 +2,15 @@
 """Zips a directory into bytes that depend only on its files' names and contents.
 
 Entries are the files under DIRECTORY, each as DIRECTORY's name/path, in the
-order of their paths' code points; every entry has the time --epoch (seconds
+order of their paths' code points; every entry has the time EPOCH (seconds
 since 1970, UTC; the zip format starts in 1980), mode 755 for .exe and .dll
 and 644 otherwise, no owner and no extra fields, and is deflated at level 9.
-The zip is written beside --output and then moved over it.
+The zip is written beside ZIP and then moved over it.
 
-Usage: write-zip.py --epoch SECONDS --output ZIP DIRECTORY
+Run by cmake/package/fix-zip.cmake: write-zip.py EPOCH ZIP DIRECTORY
 """
-import argparse
 import os
+import pathlib
 import sys
 import time
 import zipfile
@@ -21,34 +21,18 @@ EXECUTABLE_SUFFIXES = (".exe", ".dll")
 
 
 def entries(directory):
-    top = os.path.basename(os.path.normpath(directory))
-    paths = []
-    for folder, _, files in os.walk(directory):
-        for name in files:
-            relative = os.path.relpath(os.path.join(folder, name), directory).replace(os.sep, "/")
-            paths.append((f"{top}/{relative}", os.path.join(folder, name)))
-    return sorted(paths)
+    top = pathlib.Path(directory)
+    files = (path for path in top.rglob("*") if path.is_file())
+    return sorted((f"{top.name}/{path.relative_to(top).as_posix()}", path) for path in files)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--epoch", type=int, required=True)
-    parser.add_argument("--output", required=True)
-    parser.add_argument("directory")
-    args = parser.parse_args()
-    date_time = time.gmtime(max(args.epoch, EARLIEST_ZIP_TIME))[:6]
-    partial = args.output + ".partial"
-    with zipfile.ZipFile(partial, "w") as archive:
-        for name, path in entries(args.directory):
-            info = zipfile.ZipInfo(name, date_time)
-            info.create_system = UNIX
-            info.external_attr = (0o100755 if name.endswith(EXECUTABLE_SUFFIXES) else 0o100644) << 16
-            info.compress_type = zipfile.ZIP_DEFLATED
-            with open(path, "rb") as file:
-                archive.writestr(info, file.read(), compresslevel=9)
-    os.replace(partial, args.output)
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+epoch, output, directory = sys.argv[1:]
+date_time = time.gmtime(max(int(epoch), EARLIEST_ZIP_TIME))[:6]
+partial = output + ".partial"
+with zipfile.ZipFile(partial, "w") as archive:
+    for name, path in entries(directory):
+        info = zipfile.ZipInfo(name, date_time)
+        info.create_system = UNIX
+        info.external_attr = (0o100755 if name.endswith(EXECUTABLE_SUFFIXES) else 0o100644) << 16
+        archive.writestr(info, path.read_bytes(), zipfile.ZIP_DEFLATED, compresslevel=9)
+os.replace(partial, output)
