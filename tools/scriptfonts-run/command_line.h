@@ -1,16 +1,10 @@
 // What the user asked scriptfonts-run to do.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace scriptfonts::run {
-
-// Stops the run before any call is made, or instead of it (exit status 2).
-struct RunError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct Call {
     std::string function;  // UTF-8

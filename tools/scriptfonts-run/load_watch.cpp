@@ -1,6 +1,5 @@
 #include "load_watch.h"
 
-#include "command_line.h"
 #include "image_header.h"
 #include "text.h"
 

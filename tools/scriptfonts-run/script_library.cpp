@@ -4,7 +4,6 @@
 #include <optional>
 #include <string_view>
 
-#include "command_line.h"
 #include "image_header.h"
 #include "text.h"
 

@@ -12,6 +12,7 @@
 #include "handle_owners.h"
 #include "load_watch.h"
 #include "scriptfonts.h"
+#include "text.h"
 
 namespace scriptfonts::run {
 

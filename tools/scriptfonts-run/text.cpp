@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdio>
 
-#include "command_line.h"
 #include "handle_owners.h"
 
 namespace scriptfonts::run {
@@ -104,10 +103,15 @@ std::string quoted(std::string_view bytes) {
     return line + "\"";
 }
 
-std::wstring besideProgram(std::wstring_view fileName) {
+std::wstring programPath() {
     std::wstring path(32768, L'\0');  // the longest path Windows has, in UTF-16 units
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
     if (path.empty()) throw RunError("cannot find this program's own path");
+    return path;
+}
+
+std::wstring besideProgram(std::wstring_view fileName) {
+    std::wstring path = programPath();
     path.erase(path.find_last_of(L"\\/") + 1);
     return path.append(fileName);
 }

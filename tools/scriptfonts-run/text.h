@@ -2,11 +2,18 @@
 // UTF-8 to the library and to the output.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace scriptfonts::run {
+
+// Stops the run before any call is made, or instead of it (exit status 2);
+// what the loader throws when a library cannot be used.
+struct RunError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // Unpaired surrogates become U+FFFD.
 std::string toUtf8(std::wstring_view text);
@@ -25,7 +32,9 @@ std::string readFileBytes(const std::wstring& path);
 // control characters and bytes that are not well-formed UTF-8 escaped (\", \\, \n, \xff).
 std::string quoted(std::string_view bytes);
 
-// The full path of a file in the directory this program was started from.
+// This program's own full path (GetModuleFileNameW(NULL)), and that of a file
+// in the directory it was started from.
+std::wstring programPath();
 std::wstring besideProgram(std::wstring_view fileName);
 
 // Makes the standard streams take UTF-8 with '\n' line ends on every

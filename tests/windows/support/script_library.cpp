@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "scriptfonts-run/command_line.h"
 #include "support/test_files.h"
 
 namespace scriptfonts::test {

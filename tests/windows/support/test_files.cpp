@@ -13,11 +13,7 @@
 
 namespace scriptfonts::test {
 
-std::wstring testProgramPath() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path, length);
-}
+std::wstring testProgramPath() { return run::programPath(); }
 
 std::wstring besideTestProgram(const std::wstring& name) { return run::besideProgram(name); }
 
