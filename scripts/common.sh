@@ -28,19 +28,28 @@ scriptfonts_test_packages=(
 # machine's own updates at boot, say) before it gives up.
 scriptfonts_apt_wait=${SCRIPTFONTS_APT_WAIT:-300}
 
-# Which of the locks of apt and dpkg another process holds, and who: none, nothing.
+# The locks of apt and dpkg: dpkg's (the front end's first), the package
+# lists' and the downloads'; under the root they hang from, which the tests
+# point at a scratch directory.
+package_manager_lock_root=/var
+package_manager_locks=(lib/dpkg/lock-frontend lib/dpkg/lock lib/apt/lists/lock cache/apt/archives/lock)
+
+# Which of those locks another process holds, and who: none, nothing.
 package_manager_holder() {
-    lslocks --noheadings --raw --output PATH,COMMAND,PID | awk '
-        $1 ~ "^/var/(lib/dpkg/lock(-frontend)?|lib/apt/lists/lock|cache/apt/archives/lock)$" {
-            print $1 " is held by " $2 " (process " $3 ")"; exit }'
+    lslocks --noheadings --raw --output PATH,COMMAND,PID | awk -v root="$package_manager_lock_root" \
+        -v locks="${package_manager_locks[*]}" '
+        BEGIN { split(locks, names, " "); for (i in names) held[root "/" names[i]] }
+        $1 in held { print $1 " is held by " $2 " (process " $3 ")"; exit }'
 }
 
 # apt-get once no other process holds those locks, waiting up to the caller's
 # deadline and saying so once. apt-get waits for dpkg's own locks when asked
 # (DPkg::Lock::Timeout, which covers one taken between the check and the run)
 # but gives up at once on the package lists' (apt-get update) and the downloads'.
+# What is left of the wait may be spent by then (a slow update, a lock let go
+# during the last sleep): apt reads a negative timeout as "for ever", 0 as "try once".
 apt_get_waiting() {
-    local holder
+    local holder left
     while holder=$(package_manager_holder); [[ -n $holder ]]; do
         if ((SECONDS >= deadline)); then
             echo "gave up waiting for the package manager after $scriptfonts_apt_wait s: $holder" >&2
@@ -50,7 +59,8 @@ apt_get_waiting() {
         waiting=true
         sleep 2
     done
-    apt-get -o DPkg::Lock::Timeout=$((deadline - SECONDS)) "$@"
+    left=$((deadline - SECONDS))
+    apt-get -o DPkg::Lock::Timeout=$((left > 0 ? left : 0)) "$@"
 }
 
 # Installs whichever of the packages named (all of the above when none are)
