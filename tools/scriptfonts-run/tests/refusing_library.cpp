@@ -25,7 +25,7 @@ static UINT loadErrorMode;
 #elif defined(RETURNS_NO_SIGNATURE_LIST)
 #define SIGNATURE_LIST nullptr
 #else
-#define SIGNATURE_LIST "refuse_s, refusePair_ss"
+#define SIGNATURE_LIST "refuse_s, refuse_pair_ss"
 #endif
 
 #define EXPORTED __declspec(dllexport)  // only these: no list of exports beside them
@@ -72,7 +72,8 @@ EXPORTED int32_t refuse(const TaggedValue* arguments, int32_t, TaggedValue* resu
     return end != arguments->value.string && *end == '\0' ? static_cast<int32_t>(named) : statusBadArguments;
 }
 
-// Takes two strings: scriptfonts-run, which passes one, must not call it.
-EXPORTED int32_t refusePair(const TaggedValue*, int32_t, TaggedValue*) { return statusBadArguments; }
+// Takes two strings: scriptfonts-run, which passes one, must not call it. Its
+// name holds an underscore, as a script function's may: refuse_pair_ss splits at the last.
+EXPORTED int32_t refuse_pair(const TaggedValue*, int32_t, TaggedValue*) { return statusBadArguments; }
 
 }  // extern "C"

@@ -239,8 +239,8 @@ case(unknown-function 2 ARGS findFontByName "${lanternFace}" registerfont "${lan
     ERROR "unknown function registerfont")
 # Exported, but not a script function: called as one it would be handed arguments it does not take.
 case(lifecycle-entry-as-function 2 ARGS ESFreeMem "a" ERROR "unknown function ESFreeMem")
-case(not-one-string 2 ARGS --library "${refusing-library}" refuse "a" refusePair "b"
-    ERROR "refusePair takes \"ss\"; scriptfonts-run passes exactly one string")
+case(not-one-string 2 ARGS --library "${refusing-library}" refuse "a" refuse_pair "b"
+    ERROR "refuse_pair takes \"ss\"; scriptfonts-run passes exactly one string")
 # A refused call prints its status only, named as the engine names it, the
 # others still run, and the exit status says so.
 case(refused-call 1 ARGS --library "${refusing-library}" refuse "a" refuse "-28" refuse "8" refuse "7"
@@ -251,7 +251,7 @@ case(refused-call 1 ARGS --library "${refusing-library}" refuse "a" refuse "-28"
 # missing dependency); Wine shows none. This library answers ESGetVersion
 # with those of the two flags that were set while it loaded.
 case(error-boxes-off 0 ARGS --library "${error-mode-library}" --list
-    OUTPUT "refuse_s, refusePair_ss\nversion 32769\n")  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
+    OUTPUT "refuse_s, refuse_pair_ss\nversion 32769\n")  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
 # Loading the DLL, its imports loaded first, brings no other module in.
 case(load-report 0 ARGS --load-report
     MATCHES "^loading ${besideProgramLibraryPattern} \\(its imports loaded first: "
