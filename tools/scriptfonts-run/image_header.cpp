@@ -22,10 +22,35 @@ const unsigned char* mappedBase(const UniqueModule& mapped) {
     return reinterpret_cast<const unsigned char*>(reinterpret_cast<std::uintptr_t>(mapped.get()) & ~std::uintptr_t{3});
 }
 
-// As an x64 image has them; FileHeader, with the machine, lies where every image has it.
+// As a 64-bit image (x64 or ARM64) has them; FileHeader, with the machine, lies where every image has it.
 const IMAGE_NT_HEADERS64& ntHeaders(const unsigned char* base) {
     const LONG offset = reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
     return *reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + offset);
+}
+
+// The machine this program was built for, from its own image's headers: the
+// only one whose DLLs load in this process. (Without #if: the one source
+// builds the x64 and the ARM64 program alike.)
+WORD thisProcessMachine() {
+    return ntHeaders(reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr))).FileHeader.Machine;
+}
+
+// What a refusal calls a machine: "x64", with "an" before it.
+struct MachineName {
+    std::string article;
+    std::string name;
+};
+
+MachineName machineName(WORD machine) {
+    switch (machine) {
+    case IMAGE_FILE_MACHINE_AMD64: return {"an", "x64"};
+    case IMAGE_FILE_MACHINE_ARM64: return {"an", "ARM64"};
+    case IMAGE_FILE_MACHINE_I386: return {"a", "32-bit x86"};
+    case IMAGE_FILE_MACHINE_ARMNT: return {"a", "32-bit ARM"};
+    }
+    char number[32];
+    std::snprintf(number, sizeof number, "machine type 0x%04x", static_cast<unsigned>(machine));
+    return {"a", number};
 }
 
 }  // namespace
@@ -37,8 +62,8 @@ std::vector<std::string> readImportedDlls(const std::wstring& path) {
     const unsigned char* base = mappedBase(mapped);
     const IMAGE_NT_HEADERS64& headers = ntHeaders(base);
     const IMAGE_OPTIONAL_HEADER64& optional = headers.OptionalHeader;
-    // Only an x64 image loads in this process: another's imports do not matter.
-    if (headers.FileHeader.Machine != IMAGE_FILE_MACHINE_AMD64 || optional.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC ||
+    // Only an image of this process's machine loads here: another's imports do not matter.
+    if (headers.FileHeader.Machine != thisProcessMachine() || optional.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC ||
         optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT) {
         return {};
     }
@@ -59,17 +84,13 @@ std::string describeForeignImage(const std::wstring& path) {
     const UniqueModule mapped = mapFile(path, 0);
     // One that opens but does not map (an empty one, too) is no PE file.
     if (!mapped) return openForReading(path) ? "it is not a PE file, so no DLL at all" : "";
-    const unsigned machine = ntHeaders(mappedBase(mapped)).FileHeader.Machine;
-    const std::string onlyX64 = ", and a 64-bit x86 (x64) process loads only x64 DLLs";
-    switch (machine) {
-    case IMAGE_FILE_MACHINE_AMD64: return {};
-    case IMAGE_FILE_MACHINE_I386: return "it is a 32-bit x86 image" + onlyX64;
-    case 0xaa64: return "it is an ARM64 image" + onlyX64;  // IMAGE_FILE_MACHINE_ARM64
-    case IMAGE_FILE_MACHINE_ARMNT: return "it is a 32-bit ARM image" + onlyX64;
-    }
-    char number[32];
-    std::snprintf(number, sizeof number, "0x%04x", machine);
-    return "it is an image for machine type " + std::string(number) + onlyX64;
+    const WORD machine = ntHeaders(mappedBase(mapped)).FileHeader.Machine;
+    const WORD own = thisProcessMachine();
+    if (machine == own) return {};
+    const MachineName image = machineName(machine);
+    const MachineName process = machineName(own);
+    return "it is " + image.article + " " + image.name + " image, and " + process.article + " " + process.name +
+           " process loads only " + process.name + " DLLs";
 }
 
 }  // namespace scriptfonts::run

@@ -32,9 +32,10 @@ std::int32_t callWithString(ScriptFunction function, const std::string& utf8, Ta
 class ScriptLibrary {
 public:
     // Throws RunError when the file cannot be loaded (with the system's
-    // message, and what the file is when it is no x64 image), lacks a lifecycle entry,
-    // or lists a function it does not export. With watchLoad, the DLLs it
-    // imports are loaded first and its load is watched (loadReport()).
+    // message, and what the file is when it is no image of this process's
+    // machine), lacks a lifecycle entry, or lists a function it does not
+    // export. With watchLoad, the DLLs it imports are loaded first and its
+    // load is watched (loadReport()).
     ScriptLibrary(const std::wstring& path, bool watchLoad);
 
     const std::string& path() const { return path_; }

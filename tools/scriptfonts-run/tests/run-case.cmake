@@ -5,6 +5,25 @@
 # WORK_DIR is the case's own scratch directory; VERSION the project's version;
 # PYTHON runs foreign-machine.py, for the cases that need an image of another machine.
 
+# The program's machine, from its image (the COFF header's first field, after "PE\0\0" at e_lfanew), and the other
+# 64-bit one, whose images it must refuse: the same rows hold in an x64 and an ARM64 tree.
+file(READ "${PROGRAM}" bytes OFFSET 60 LIMIT 4 HEX)
+string(REGEX REPLACE "(..)(..)(..)(..)" "0x\\4\\3\\2\\1" headerOffset "${bytes}")
+math(EXPR machineOffset "${headerOffset} + 4")
+file(READ "${PROGRAM}" machine OFFSET ${machineOffset} LIMIT 2 HEX)
+if(machine STREQUAL "6486")
+    set(ownMachine x64)
+    set(otherMachine aa64)
+    set(otherMachineName ARM64)
+elseif(machine STREQUAL "64aa")
+    set(ownMachine ARM64)
+    set(otherMachine 8664)
+    set(otherMachineName x64)
+else()
+    message(FATAL_ERROR "${PROGRAM}: machine bytes '${machine}', neither x64 nor ARM64")
+endif()
+set(onlyOwnMachine "and an ${ownMachine} process loads only ${ownMachine} DLLs")
+
 # A path as the program sees it: Wine maps drive Z: to the Unix root.
 function(program_path out path)
     string(REPLACE "/" "\\" path "${path}")
@@ -198,9 +217,9 @@ case(not-a-library 2 ARGS --library "${lantern}" --list
     ERROR "cannot load ${lantern}: " "(Windows error 193)" "it is not a PE file")
 # The same error number as a text file: the headers tell them apart.
 case(32-bit-library 2 FOREIGN 14c ARGS --library "${foreign}" --list
-    ERROR "cannot load ${foreign}: " "(Windows error 193)" "it is a 32-bit x86 image")
-case(arm64-library 2 FOREIGN aa64 ARGS --library "${foreign}" --list
-    ERROR "cannot load ${foreign}: " "it is an ARM64 image")
+    ERROR "cannot load ${foreign}: " "(Windows error 193)" "it is a 32-bit x86 image, ${onlyOwnMachine}")
+case(other-64-bit-library 2 FOREIGN ${otherMachine} ARGS --library "${foreign}" --list
+    ERROR "cannot load ${foreign}: " "it is an ${otherMachineName} image, ${onlyOwnMachine}")
 # Not the default DLL, quietly.
 case(empty-library-path 2 ARGS --list --library EMPTY_LAST ERROR "--library needs a path, not an empty one")
 case(help 0 ARGS --help MATCHES "${usagePattern}")
