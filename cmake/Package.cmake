@@ -41,13 +41,21 @@ install(FILES samples/fonts/lantern.ttf samples/fonts/harbor.ttf DESTINATION sam
 # its file and the PIN in the environment: never on a command line, in the
 # cache or a log.
 set(SCRIPTFONTS_SIGN_PKCS12 "$ENV{SCRIPTFONTS_SIGN_PKCS12}" CACHE FILEPATH
-    "PKCS#12 file (.pfx, .p12) to sign scriptfonts.dll and scriptfonts-run.exe with when packaging; empty: no signing")
+    "PKCS#12 file (.pfx, .p12) to sign the package's programs with when packaging; empty: no signing")
 set(SCRIPTFONTS_SIGN_PASSWORD_FILE "$ENV{SCRIPTFONTS_SIGN_PASSWORD_FILE}" CACHE FILEPATH
     "File holding the password of SCRIPTFONTS_SIGN_PKCS12")
 set(SCRIPTFONTS_SIGN_PKCS11_MODULE "$ENV{SCRIPTFONTS_SIGN_PKCS11_MODULE}" CACHE FILEPATH
     "PKCS#11 module (.so) of the token or HSM to sign with instead; PIN: SCRIPTFONTS_SIGN_PKCS11_PIN, environment only")
 set(SCRIPTFONTS_SIGN_PKCS11_KEY "$ENV{SCRIPTFONTS_SIGN_PKCS11_KEY}" CACHE STRING
     "pkcs11: URI of the signing key in SCRIPTFONTS_SIGN_PKCS11_MODULE's token (pkcs11:token=...;object=...)")
+# A key URI holding its PIN is refused here too, and dropped: the cache would keep it.
+include(cmake/package/key-uri.cmake)
+names_a_pin("${SCRIPTFONTS_SIGN_PKCS11_KEY}" pin_in_uri)
+if(pin_in_uri)
+    unset(SCRIPTFONTS_SIGN_PKCS11_KEY CACHE)
+    message(FATAL_ERROR " scriptfonts not configured: SCRIPTFONTS_SIGN_PKCS11_KEY holds a PIN "
+                        "(SCRIPTFONTS_SIGN_PKCS11_PIN does)")
+endif()
 set(SCRIPTFONTS_SIGN_PKCS11_CERTS "$ENV{SCRIPTFONTS_SIGN_PKCS11_CERTS}" CACHE FILEPATH
     "PEM file with the certificate of SCRIPTFONTS_SIGN_PKCS11_KEY and its chain")
 set(SCRIPTFONTS_SIGN_TIMESTAMP_URL "$ENV{SCRIPTFONTS_SIGN_TIMESTAMP_URL}" CACHE STRING

@@ -1,12 +1,15 @@
 # Run by cpack once the package's files are staged, before it zips them, and
-# after cmake/package/start.cmake. The programs are signed when a certificate
-# is given, and SHA256SUMS lists every other staged file. Every run says in one
-# line whether the programs were signed, and by whom; a failure stops the
-# package with one line (the leading space keeps CMake from wrapping it).
+# after cmake/package/start.cmake. Every staged program (each .dll and .exe,
+# sub-folders included) is signed when a certificate is given, and SHA256SUMS
+# lists every other staged file. Every run says in one line whether the
+# programs were signed, by whom and how many; a failure stops the package with
+# one line (the leading space keeps CMake from wrapping it).
 set(staged "${CPACK_TEMPORARY_DIRECTORY}")
 file(REMOVE "${staged}.zip")
 set(password_file "${CPACK_SCRIPTFONTS_SIGN_PASSWORD_FILE}")
 set(timeout "${CPACK_SCRIPTFONTS_SIGN_TIMEOUT}")
+
+include(${CMAKE_CURRENT_LIST_DIR}/key-uri.cmake)
 
 function(refuse text)
     message(FATAL_ERROR " scriptfonts package not made: ${text}")
@@ -25,7 +28,7 @@ endfunction()
 # osslsigncode only through -readpass (a file, or its standard input fed by
 # the route), so no command line shows it. osslsigncode names the password
 # file in some complaints: the setting's name stands in for its value, which
-# may be a password put there by mistake.
+# may be a password put there by mistake; the key URI too, never shown.
 function(sign program)
     set(unsigned "${staged}/${program}")
     execute_process(COMMAND ${feed} COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" sign ${options}
@@ -38,6 +41,9 @@ function(sign program)
             refuse("signing ${program} failed: osslsigncode gave no result within ${bound}")
         endif()
         string(REPLACE "${password_file}" "SCRIPTFONTS_SIGN_PASSWORD_FILE" errors "${errors}\n${output}")
+        if(NOT key STREQUAL "")
+            string(REPLACE "${key}" "SCRIPTFONTS_SIGN_PKCS11_KEY" errors "${errors}")
+        endif()
         # A token's own answer (PIN incorrect, PIN locked) in OpenSSL's error
         # stack, else osslsigncode's first complaint, which comes before it.
         if(errors MATCHES ":PKCS#11 module:[^:]*:([^:\n]+)")
@@ -56,8 +62,9 @@ endfunction()
 # straight to osslsigncode, so CMake never holds it.
 set(pkcs12 "${CPACK_SCRIPTFONTS_SIGN_PKCS12}")
 set(module "${CPACK_SCRIPTFONTS_SIGN_PKCS11_MODULE}")
+set(key "${CPACK_SCRIPTFONTS_SIGN_PKCS11_KEY}")
 # Escaped, so that the URI's semicolons do not split it into arguments.
-string(REPLACE ";" "\\;" uri "${CPACK_SCRIPTFONTS_SIGN_PKCS11_KEY}")
+string(REPLACE ";" "\\;" uri "${key}")
 set(feed "${CMAKE_COMMAND}" -E true)
 if(pkcs12 STREQUAL "" AND module STREQUAL "")
     message(STATUS "scriptfonts package not signed: neither SCRIPTFONTS_SIGN_PKCS12 nor SCRIPTFONTS_SIGN_PKCS11_MODULE "
@@ -77,7 +84,8 @@ else()
     set(route SIGN_PKCS11_MODULE)
     need_file(SIGN_PKCS11_MODULE ": ${module}")
     need_file(SIGN_PKCS11_CERTS ": ${CPACK_SCRIPTFONTS_SIGN_PKCS11_CERTS}")
-    if(NOT uri MATCHES "^pkcs11:" OR uri MATCHES "[;?]pin-value=")
+    names_a_pin("${key}" pin_in_uri)
+    if(NOT key MATCHES "^pkcs11:" OR pin_in_uri)
         refuse("SCRIPTFONTS_SIGN_PKCS11_KEY is not a pkcs11: URI, or holds a PIN (SCRIPTFONTS_SIGN_PKCS11_PIN does)")
     elseif(NOT DEFINED ENV{SCRIPTFONTS_SIGN_PKCS11_PIN})
         refuse("SCRIPTFONTS_SIGN_PKCS11_PIN is not set in the environment (for a key that needs no PIN, set it empty)")
@@ -99,23 +107,30 @@ if(route)
         list(APPEND options -ts "${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
         set(server "; time-stamp server ${CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL}")
     endif()
-    sign(scriptfonts.dll)
-    sign(scriptfonts-run.exe)
-    # The signer as osslsigncode's verification reports it (which fails, but
-    # still names the signer, when the certificate authority is not one this
-    # machine trusts). With no time stamp, the signature lasts only as long
-    # as the certificate.
-    execute_process(COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" verify -in "${staged}/scriptfonts.dll"
+    # In the order of their paths' bytes, as file(GLOB) gives them.
+    file(GLOB_RECURSE programs LIST_DIRECTORIES false RELATIVE "${staged}" "${staged}/*.dll" "${staged}/*.exe")
+    foreach(program IN LISTS programs)
+        sign("${program}")
+    endforeach()
+    list(LENGTH programs signed)
+    list(GET programs 0 first)
+    # The signer and the time stamp as osslsigncode's verification reports
+    # them (it fails, but still reports both, when the certificate authority
+    # is not one this machine trusts): what the signature holds, not what was
+    # asked. Without a time stamp, it lasts only as long as the certificate.
+    execute_process(COMMAND "${CPACK_SCRIPTFONTS_OSSLSIGNCODE}" verify -in "${staged}/${first}"
                     OUTPUT_VARIABLE report ERROR_QUIET TIMEOUT ${timeout})
     set(signer "a certificate whose subject osslsigncode did not report")
     if(report MATCHES "Subject: ([^\n]+)")
         set(signer "${CMAKE_MATCH_1}")
     endif()
-    if(NOT CPACK_SCRIPTFONTS_SIGN_TIMESTAMP_URL AND report MATCHES "notAfter : ([^\n]+)")
+    if(report MATCHES "Timestamp time: ([^\n]+)")
+        set(lasting "; time-stamped ${CMAKE_MATCH_1}")
+    elseif(report MATCHES "notAfter : ([^\n]+)")
         set(lasting "; no time stamp: the signatures end when the certificate expires, ${CMAKE_MATCH_1}")
     endif()
     message(STATUS "scriptfonts package signed by ${signer} (SCRIPTFONTS_${route} from "
-                   "${CPACK_SCRIPTFONTS_${route}_ORIGIN}: ${CPACK_SCRIPTFONTS_${route}})${lasting}")
+                   "${CPACK_SCRIPTFONTS_${route}_ORIGIN}: ${CPACK_SCRIPTFONTS_${route}}); ${signed} programs${lasting}")
 endif()
 
 # CPack's own zip takes its entry times from here.
