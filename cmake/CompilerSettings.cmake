@@ -86,7 +86,7 @@ function(scriptfonts_windows_binary target)
             LINK_DEPENDS ${SCRIPTFONTS_SOURCE_DATE_EPOCH_FILE})
     elseif(MSVC)
         target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT /GUARD:CF)
-        if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "AMD64|x86_64")
+        if(CMAKE_CXX_COMPILER_ARCHITECTURE_ID STREQUAL "x64")
             # Shadow stacks: a host that enforces them strictly loads only compatible DLLs.
             target_link_options(${target} PRIVATE /CETCOMPAT)
         endif()
