@@ -6,7 +6,6 @@ set(toolchainPrefix x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${toolchainPrefix}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${toolchainPrefix}-g++-posix)
 set(CMAKE_RC_COMPILER ${toolchainPrefix}-windres)
-set(CMAKE_OBJDUMP ${toolchainPrefix}-objdump)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${toolchainPrefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -388,5 +388,17 @@ TEST_P(InHost, Passes) {
 INSTANTIATE_TEST_SUITE_P(Cases, InHost, testing::ValuesIn(inHostCases),
                          [](const testing::TestParamInfo<InHostCase>& c) { return std::string(c.param.name); });
 
+// The host installed where its own path runs past two doublings of a
+// MAX_PATH buffer (Wine takes such paths, and so does Windows with long-path
+// support): it still knows itself by name, without a process snapshot. Only
+// the emulator starts it there (Wine's CreateProcessW cuts a program's path at
+// MAX_PATH), so the test in_host_test.long-path does (long-host-path.cmake).
+TEST(InHostAtALongPath, CallOnTheWindowThread) {
+    if (!testProgramNamed(hostExecutable)) GTEST_SKIP() << "runs as Photoshop.exe, started by in_host_test.long-path";
+    const std::wstring path = testProgramPath();
+    ASSERT_GT(path.size(), 2u * MAX_PATH) << path.size() << " units: " << toUtf8(path);
+    callWhileTheWindowThread(WindowThread::calls);
+}
+
 }  // namespace
 }  // namespace scriptfonts::test

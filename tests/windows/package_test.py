@@ -29,7 +29,7 @@ import tempfile
 import zipfile
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from pe_image_test import Image, ToolError, no_debug_information_shipped
+from pe_image_test import Image, ImageError, no_debug_information_shipped
 
 # Path inside the top-level directory -> where its bytes must come from:
 # "dll" and "exe" are the built binaries, anything else a source-tree path.
@@ -160,8 +160,8 @@ def shipped_image_problems(name, data):
         with open(path, "wb") as file:
             file.write(data)
         try:
-            return [f"{name}: {problem}" for problem in no_debug_information_shipped(Image(path, None, None))]
-        except ToolError as error:
+            return [f"{name}: {problem}" for problem in no_debug_information_shipped(Image(path))]
+        except ImageError as error:
             return [f"{name}: {error}"]
 
 
