@@ -6,14 +6,29 @@
 # and scriptfonts-run need no runtime DLL beside them.
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 
-# The oldest Windows the images are for: Vista, which has everything they
-# import. Its version goes into their headers, and every object is compiled
-# against it (GoogleTest's too), so the headers declare nothing Vista lacks.
+# The machine the images are for: x64, or ARM64 (Windows on Arm). Visual
+# Studio's -A ARM64 leaves CMAKE_SYSTEM_PROCESSOR the host's; the compiler
+# knows its target.
+if(CMAKE_CXX_COMPILER_ARCHITECTURE_ID MATCHES "^ARM64" OR CMAKE_SYSTEM_PROCESSOR MATCHES "^(ARM64|aarch64)$")
+    set(SCRIPTFONTS_MACHINE ARM64)
+else()
+    set(SCRIPTFONTS_MACHINE x64)
+endif()
+
+# The oldest Windows the images are for: for x64 Vista, which has everything
+# they import; for ARM64 Windows 10, the first there is (written as Zig's
+# clang defines it, which a different spelling would redefine). Its version
+# goes into their headers, and every object is compiled against it
+# (GoogleTest's too), so the headers declare nothing it lacks.
 # With it, for every object alike: no min and max macros (the Windows SDK
 # defines them in C++ too, and std::min after <windows.h> does not compile
 # with MSVC), and none of what <windows.h> includes beyond the core (sockets,
 # shell, OLE, crypto, common dialogs, multimedia), which no source uses.
-set(scriptfonts_oldest_windows 0x0600)
+if(SCRIPTFONTS_MACHINE STREQUAL "ARM64")
+    set(scriptfonts_oldest_windows 0x0a00)
+else()
+    set(scriptfonts_oldest_windows 0x0600)
+endif()
 if(WIN32)
     add_compile_definitions(_WIN32_WINNT=${scriptfonts_oldest_windows} WINVER=${scriptfonts_oldest_windows}
                             NTDDI_VERSION=${scriptfonts_oldest_windows}0000 NOMINMAX WIN32_LEAN_AND_MEAN)
@@ -74,19 +89,22 @@ function(scriptfonts_windows_binary target)
         math(EXPR minor "${scriptfonts_oldest_windows} & 0xff")
         target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
                             -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
-                            # The oldest Windows that loads them (GetTickCount64, msvcrt's wcscpy_s).
+                            # The oldest Windows that loads them (x64: GetTickCount64, msvcrt's wcscpy_s).
+                            # Zig's linker takes the versions only with the subsystem named (GNU ld's default).
+                            -Wl,--subsystem,console
                             -Wl,--major-subsystem-version,${major} -Wl,--minor-subsystem-version,${minor}
                             -Wl,--major-os-version,${major} -Wl,--minor-os-version,${minor}
                             # What ships carries no debug sections (the static runtime brings some).
                             $<$<CONFIG:Release,MinSizeRel>:-s>)
         # GNU ld stamps the PE header and export table with SOURCE_DATE_EPOCH
-        # when it is set, else with the link time; relinked when the epoch changes.
+        # when it is set, else with the link time; relinked when the epoch
+        # changes. (Zig's lld stamps a hash of the image instead, /Brepro.)
         set_target_properties(${target} PROPERTIES
             CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${SCRIPTFONTS_SOURCE_DATE_EPOCH}"
             LINK_DEPENDS ${SCRIPTFONTS_SOURCE_DATE_EPOCH_FILE})
     elseif(MSVC)
         target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT /GUARD:CF)
-        if(CMAKE_CXX_COMPILER_ARCHITECTURE_ID STREQUAL "x64")
+        if(SCRIPTFONTS_MACHINE STREQUAL "x64")
             # Shadow stacks: a host that enforces them strictly loads only compatible DLLs.
             target_link_options(${target} PRIVATE /CETCOMPAT)
         endif()

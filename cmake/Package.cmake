@@ -1,5 +1,6 @@
 # What a panel author ships: `cmake --build <dir> --target package` zips the
-# Release build into <dir>/scriptfonts-<version>-win64.zip, laid out as the
+# Release build of the x64 tree, with the ARM64 tree's DLL and scriptfonts-run
+# in arm64/, into <dir>/scriptfonts-<version>-win64.zip, laid out as the
 # repository is (the install() calls below), so the README's paths and the
 # sample script work inside it. README.md there is docs/panel-guide.md, the
 # guide for panel authors. tests/windows/package_test.py checks the archive.
@@ -12,22 +13,53 @@
 # build would stop it before start.cmake removes the previous package.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CMAKE_SKIP_PACKAGE_ALL_DEPENDENCY ON)
-# Only a Release-type build ships: it carries no debug information.
-install(CODE [[
-    if(NOT CMAKE_INSTALL_CONFIG_NAME MATCHES "^(Release|MinSizeRel)$")
-        message(FATAL_ERROR "scriptfonts ships from a Release build, not '${CMAKE_INSTALL_CONFIG_NAME}'")
-    endif()
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
-                        "${CMAKE_COMMAND}" --build "${CMAKE_CURRENT_LIST_DIR}" --config "${CMAKE_INSTALL_CONFIG_NAME}"
-                        --target scriptfonts scriptfonts-run
-                    COMMAND_ERROR_IS_FATAL ANY)
-]])
-
 # Not the builder's umask: staged folders are made with these.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# Every tree installs its two programs as component "programs", built first:
+# the x64 tree into the package's root, the ARM64 tree into its arm64/. Only a
+# Release-type build ships: it carries no debug information. A single-config
+# tree was configured with its type; a multi-config one is told it.
+get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+if(multi_config)
+    install(CODE [[set(configuration "${CMAKE_INSTALL_CONFIG_NAME}")]] COMPONENT programs)
+else()
+    install(CODE "set(configuration \"${CMAKE_BUILD_TYPE}\")" COMPONENT programs)
+endif()
+install(CODE [[
+    if(NOT configuration MATCHES "^(Release|MinSizeRel)$")
+        message(FATAL_ERROR "scriptfonts ships from a Release build, not '${configuration}' (${CMAKE_CURRENT_LIST_DIR})")
+    endif()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
+                        "${CMAKE_COMMAND}" --build "${CMAKE_CURRENT_LIST_DIR}" --config "${configuration}"
+                        --target scriptfonts scriptfonts-run
+                    COMMAND_ERROR_IS_FATAL ANY)
+]] COMPONENT programs)
 # The files as linked; the engine loads the DLL at run time, so no import library.
-install(PROGRAMS $<TARGET_FILE:scriptfonts> $<TARGET_FILE:scriptfonts-run> DESTINATION .)
+install(PROGRAMS $<TARGET_FILE:scriptfonts> $<TARGET_FILE:scriptfonts-run> DESTINATION . COMPONENT programs)
+if(NOT SCRIPTFONTS_MACHINE STREQUAL "x64")
+    return()  # the ARM64 tree ships through the x64 tree's package
+endif()
+
+set(SCRIPTFONTS_ARM64_BUILD_DIR "" CACHE PATH
+    "The ARM64 build tree (windows-arm64 preset, or Visual Studio's -A ARM64) whose two programs ship in arm64/")
+install(CODE "set(arm64_tree \"${SCRIPTFONTS_ARM64_BUILD_DIR}\")")
+install(CODE [[
+    if(NOT EXISTS "${arm64_tree}/CMakeCache.txt")
+        message(FATAL_ERROR " scriptfonts package not made: no ARM64 build tree at '${arm64_tree}' "
+                            "(SCRIPTFONTS_ARM64_BUILD_DIR): the package ships the ARM64 DLL beside the x64 one; configure "
+                            "one with the windows-arm64 preset, or with Visual Studio's -A ARM64")
+    endif()
+    # Built first, which also brings its install rules up to date with its sources.
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
+                        "${CMAKE_COMMAND}" --build "${arm64_tree}" --config "${CMAKE_INSTALL_CONFIG_NAME}"
+                        --target scriptfonts scriptfonts-run
+                    COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND "${CMAKE_COMMAND}" --install "${arm64_tree}" --config "${CMAKE_INSTALL_CONFIG_NAME}"
+                        --component programs --prefix "${CMAKE_INSTALL_PREFIX}/arm64"
+                    COMMAND_ERROR_IS_FATAL ANY)
+]])
 install(FILES include/scriptfonts.h DESTINATION include)
 install(FILES docs/panel-guide.md DESTINATION . RENAME README.md)
 install(FILES CHANGELOG.md LICENSE DESTINATION .)

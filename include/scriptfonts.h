@@ -3,7 +3,8 @@
  * and Adobe Illustrator, as a 64-bit Windows DLL.
  *
  * ABI
- * - x86-64 Windows, C linkage, exports by undecorated name only.
+ * - 64-bit Windows, one DLL per machine: x64, and ARM64 (Windows on Arm).
+ *   C linkage, exports by undecorated name only: the nine declared below.
  * - Text: every argument is NUL-terminated UTF-8 owned by the engine. The
  *   library reads it only during the call and keeps no pointer to it.
  *   Malformed UTF-8 is not rejected: each malformed sequence becomes U+FFFD.
@@ -39,7 +40,9 @@
 
 #include <stdint.h>
 
-#if defined(_WIN32) && !defined(SCRIPTFONTS_BUILDING)
+#if defined(_WIN32) && defined(SCRIPTFONTS_BUILDING)
+#define SCRIPTFONTS_API __declspec(dllexport)
+#elif defined(_WIN32)
 #define SCRIPTFONTS_API __declspec(dllimport)
 #else
 #define SCRIPTFONTS_API

@@ -3,7 +3,8 @@
 
 The archive must hold exactly the files below under one top-level directory
 named after it, the DLL and scriptfonts-run.exe byte for byte as just built
-(both without debug information), and the other files as they are in the
+(both without debug information, x64 ones), the ARM64 build's two in arm64/
+likewise, and the other files as they are in the
 source tree (a signed program by its signature alone), SHA256SUMS inside
 listing every other file and SHA256SUMS beside naming the archive. Every
 relative link in the shipped markdown must lead to a file (and heading) inside
@@ -14,7 +15,8 @@ No archive at all is a skip (exit status 77) for someone who only built and
 tested, and a failure with --require or SCRIPTFONTS_REQUIRE_PACKAGE=1 in the
 environment (scripts/test makes the package before the tests).
 
-Usage: package_test.py --archive ZIP --dll DLL --exe EXE --source-dir DIR [--require]
+Usage: package_test.py --archive ZIP --dll DLL --exe EXE --arm64-dir DIR --source-dir DIR [--require]
+(--arm64-dir: the ARM64 build tree, whose programs lie in it or, multi-config, in Release/ or MinSizeRel/)
 Exit status 0 when the package is right, 77 when there is none to check, 1 otherwise.
 """
 import argparse
@@ -31,11 +33,13 @@ import zipfile
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 from pe_image_test import Image, ImageError, no_debug_information_shipped
 
-# Path inside the top-level directory -> where its bytes must come from:
-# "dll" and "exe" are the built binaries, anything else a source-tree path.
+# Path inside the top-level directory -> where its bytes must come from: the
+# built binaries (BINARIES), or else a source-tree path.
 EXPECTED_FILES = {
     "scriptfonts.dll": "dll",
     "scriptfonts-run.exe": "exe",
+    "arm64/scriptfonts.dll": "arm64-dll",
+    "arm64/scriptfonts-run.exe": "arm64-exe",
     "include/scriptfonts.h": "include/scriptfonts.h",
     "README.md": "docs/panel-guide.md",  # the panel authors' guide, not the developers' README
     "CHANGELOG.md": "CHANGELOG.md",
@@ -45,7 +49,8 @@ EXPECTED_FILES = {
     "samples/fonts/harbor.ttf": "samples/fonts/harbor.ttf",
     "SHA256SUMS": "sums",  # made when packaging
 }
-BINARIES = ("dll", "exe")
+BINARIES = {"dll": "x64", "exe": "x64", "arm64-dll": "ARM64", "arm64-exe": "ARM64"}  # and their machines
+ARM64_CONFIGURATION_FOLDERS = ("", "Release", "MinSizeRel")
 SUMS = "SHA256SUMS"
 SKIPPED = 77  # ctest's SKIP_RETURN_CODE for this test
 
@@ -153,16 +158,23 @@ def dead_link_problems(texts):
     return problems
 
 
-def shipped_image_problems(name, data):
-    # The byte comparison shows it is the build's; this shows the build's is fit to ship.
+def shipped_image_problems(name, data, machine):
+    # The byte comparison shows it is the build's; this shows the build's is fit to ship, where it ships.
     with tempfile.TemporaryDirectory() as directory:
         path = os.path.join(directory, posixpath.basename(name))
         with open(path, "wb") as file:
             file.write(data)
         try:
-            return [f"{name}: {problem}" for problem in no_debug_information_shipped(Image(path))]
+            image = Image(path)
+            wrong_machine = [f"an {image.machine.name} image, expected {machine}"] if image.machine.name != machine else []
+            return [f"{name}: {problem}" for problem in wrong_machine + no_debug_information_shipped(image)]
         except ImageError as error:
             return [f"{name}: {error}"]
+
+
+def arm64_program(tree, name):
+    found = [os.path.join(tree, folder, name) for folder in ARM64_CONFIGURATION_FOLDERS]
+    return next((path for path in found if os.path.isfile(path)), found[0])
 
 
 def main():
@@ -170,6 +182,7 @@ def main():
     parser.add_argument("--archive", required=True)
     parser.add_argument("--dll", required=True)
     parser.add_argument("--exe", required=True)
+    parser.add_argument("--arm64-dir", required=True)
     parser.add_argument("--source-dir", required=True)
     parser.add_argument("--require", action="store_true", help="fail, not skip, when there is no archive")
     args = parser.parse_args()
@@ -182,7 +195,12 @@ def main():
             return SKIPPED
         print(f"FAIL no package at {args.archive}; {rebuild}")
         return 1
-    built = {"dll": args.dll, "exe": args.exe}
+    built = {"dll": args.dll, "exe": args.exe, "arm64-dll": arm64_program(args.arm64_dir, "scriptfonts.dll"),
+             "arm64-exe": arm64_program(args.arm64_dir, "scriptfonts-run.exe")}
+    missing = [path for path in built.values() if not os.path.isfile(path)]
+    if missing:
+        print(f"FAIL not built: {', '.join(missing)}; {rebuild}")
+        return 1
     archive_time = os.path.getmtime(args.archive)
     stale = [f"{path} (built {stamp(os.path.getmtime(path))}, archived {stamp(archive_time)})"
              for path in built.values() if os.path.getmtime(path) > archive_time]
@@ -216,12 +234,12 @@ def main():
                 problems.append(f"{name} in the archive ({len(data)} bytes) differs from {source} "
                                 f"({len(expected)} bytes): stale; {rebuild}")
             elif origin in BINARIES:
-                problems += shipped_image_problems(name, data)
+                problems += shipped_image_problems(name, data, BINARIES[origin])
 
     for problem in problems:
         print(f"FAIL {problem}")
     if not problems:
-        print(f"ok   {len(EXPECTED_FILES)} files, the DLL and scriptfonts-run.exe as just built, "
+        print(f"ok   {len(EXPECTED_FILES)} files, the DLL and scriptfonts-run.exe of each machine as just built, "
               f"no dead link in {len(markdown)} markdown files")
     return 1 if problems else 0
 

@@ -1,7 +1,5 @@
 #include "platform/win32/stack_guard.h"
 
-#include <intrin.h>
-
 #include "platform/win32/win32.h"
 
 std::uintptr_t __stack_chk_guard = scriptfonts::platform::win32::unseededStackGuard;
@@ -22,14 +20,15 @@ std::uint64_t absorb(std::uint64_t state, std::uint64_t value) noexcept {
 }  // namespace
 
 // Only calls that read what the process or the system already holds: no
-// module is loaded and no lock taken, as the loader lock is held here.
+// module is loaded and no lock taken, as the loader lock is held here. The
+// inputs of the C runtime's own cookie: the performance counter, the time,
+// the process and thread ids, and addresses.
 __attribute__((no_stack_protector)) void seedStackGuard() noexcept {
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    std::uint64_t state = absorb(0, __rdtsc());
-    state = absorb(state, static_cast<std::uint64_t>(counter.QuadPart));
+    std::uint64_t state = absorb(0, static_cast<std::uint64_t>(counter.QuadPart));
     state = absorb(state, (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime);
     state = absorb(state, (std::uint64_t{GetCurrentProcessId()} << 32) | GetCurrentThreadId());
     // Where ASLR put this image and this thread's stack.
@@ -45,7 +44,14 @@ __attribute__((no_stack_protector)) void seedStackGuard() noexcept {
 void failFast(unsigned int code) noexcept {
     // __fastfail: the kernel ends the process without running any handler of
     // its own (Windows 8 and later). Older systems lack the instruction.
-    if (IsProcessorFeaturePresent(PF_FASTFAIL_AVAILABLE)) asm volatile("int $0x29" : : "c"(code) : "memory");
+    if (IsProcessorFeaturePresent(PF_FASTFAIL_AVAILABLE)) {
+#if defined(__MINGW_FASTFAIL_IMPL)
+        __fastfail(code);
+#else
+        // MinGW-w64 headers before version 11 lack __fastfail; their GCC here targets x64 alone.
+        asm volatile("int $0x29" : : "c"(code) : "memory");
+#endif
+    }
     TerminateProcess(GetCurrentProcess(), STATUS_STACK_BUFFER_OVERRUN);
     __builtin_trap();
 }

@@ -28,7 +28,8 @@ static UINT loadErrorMode;
 #define SIGNATURE_LIST "refuse_s, refuse_pair_ss"
 #endif
 
-#define EXPORTED __declspec(dllexport)  // only these: no list of exports beside them
+// The lifecycle entries are exported by their declarations in scriptfonts.h; the functions by this.
+#define EXPORTED __declspec(dllexport)
 
 extern "C" {
 
@@ -57,11 +58,11 @@ static void overflow(const char* text) {
 static void overflow(const char*) {}
 #endif
 
-EXPORTED const char* ESInitialize(const TaggedValue*, int32_t) { return SIGNATURE_LIST; }
-EXPORTED int32_t ESGetVersion(void) { return VERSION; }
-EXPORTED void ESFreeMem(void*) {}
+const char* ESInitialize(const TaggedValue*, int32_t) { return SIGNATURE_LIST; }
+int32_t ESGetVersion(void) { return VERSION; }
+void ESFreeMem(void*) {}
 #if !defined(LEAVES_OUT_TERMINATE)  // an engine must not start a library it cannot end
-EXPORTED void ESTerminate(void) {}
+void ESTerminate(void) {}
 #endif
 
 EXPORTED int32_t refuse(const TaggedValue* arguments, int32_t, TaggedValue* result) {
