@@ -102,6 +102,11 @@ function(scriptfonts_windows_binary target)
         set_target_properties(${target} PROPERTIES
             CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${SCRIPTFONTS_SOURCE_DATE_EPOCH}"
             LINK_DEPENDS ${SCRIPTFONTS_SOURCE_DATE_EPOCH_FILE})
+        if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+            # lld leaves the header's checksum 0; a signing tool would fill it in.
+            add_custom_command(TARGET ${target} POST_BUILD VERBATIM
+                COMMAND ${SCRIPTFONTS_PYTHON3} ${PROJECT_SOURCE_DIR}/cmake/pe-checksum.py $<TARGET_FILE:${target}>)
+        endif()
     elseif(MSVC)
         target_link_options(${target} PRIVATE /DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT /GUARD:CF)
         if(SCRIPTFONTS_MACHINE STREQUAL "x64")

@@ -153,11 +153,15 @@ install_arm64_wine() {
     touch "$lab/.ready"
 }
 
-# The release checks' own build in DIR: the windows preset without tests, the
-# two programs that ship built; all output appended to LOG. The caller's
-# environment (SOURCE_DATE_EPOCH, say) goes to the configure.
+# The release checks' own build in DIR, with the ARM64 tree it packages in
+# DIR-arm64: the windows and windows-arm64 presets without tests, the two
+# programs that ship built in each; all output appended to LOG. The caller's
+# environment (SOURCE_DATE_EPOCH, say) goes to the configures.
 build_shipped_programs() {
-    cmake -S "$scriptfonts_root" --preset windows -B "$1" -DSCRIPTFONTS_BUILD_TESTS=OFF >>"$2" &&
+    cmake -S "$scriptfonts_root" --preset windows-arm64 -B "$1-arm64" -DSCRIPTFONTS_BUILD_TESTS=OFF >>"$2" &&
+        cmake --build "$1-arm64" -j "$(nproc)" --target scriptfonts scriptfonts-run >>"$2" &&
+        cmake -S "$scriptfonts_root" --preset windows -B "$1" -DSCRIPTFONTS_BUILD_TESTS=OFF \
+            -DSCRIPTFONTS_ARM64_BUILD_DIR="$1-arm64" >>"$2" &&
         cmake --build "$1" -j "$(nproc)" --target scriptfonts scriptfonts-run >>"$2"
 }
 

@@ -77,6 +77,8 @@ DIRECTORY_EXPORT = 0
 DIRECTORY_IMPORT = 1
 DIRECTORY_RESOURCE = 2
 DIRECTORY_BASE_RELOCATION = 5
+DIRECTORY_DEBUG = 6
+DEBUG_ENTRY = struct.Struct("<IIHHIIII")  # IMAGE_DEBUG_DIRECTORY
 IMPORT_DESCRIPTOR_SIZE = 20
 COFF_HEADER_SIZE = 20
 COFF_SYMBOL_SIZE = 18
@@ -161,7 +163,7 @@ def read_headers(data):
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ImageError(f"no PE signature at {pe:#x}")
-        (machine, section_count, _timestamp, symbol_table, symbol_count,
+        (machine, section_count, time_stamp, symbol_table, symbol_count,
          optional_size, characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
         if machine not in MACHINES:
             raise ImageError(f"machine {machine:#x}, expected {machine_names()}")
@@ -191,6 +193,7 @@ def read_headers(data):
     return {
         "machine": MACHINES[machine],
         "characteristics": characteristics,
+        "time_stamp": time_stamp,
         "symbol_table": symbol_table,
         "symbol_count": symbol_count,
         "subsystem_version": subsystem_version,
@@ -223,6 +226,19 @@ class Image:
     @property
     def machine(self):
         return self.headers["machine"]
+
+    REPRO = 16  # IMAGE_DEBUG_TYPE_REPRO: the image's stamps are a hash of it (lld's /Brepro), not a time
+
+    @property
+    def time_stamp(self):
+        return self.headers["time_stamp"]
+
+    @property
+    def debug_entries(self):
+        """(type, time stamp) of each debug directory entry."""
+        rva, size = self.directory(DIRECTORY_DEBUG)
+        start = self.file_offset(rva, size) if size else 0
+        return [(entry[4], entry[1]) for entry in DEBUG_ENTRY.iter_unpack(self.data[start:start + size])]
 
     @property
     def is_dll(self):
