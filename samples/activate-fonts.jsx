@@ -6,11 +6,14 @@
 // "The functions" and "Withdrawing fonts and panel updates".
 //
 // Lay the panel out as:   activate-fonts.jsx
-//                         scriptfonts.dll      (build/windows/scriptfonts.dll)
+//                         scriptfonts.dll        (x64: build/windows/scriptfonts.dll)
+//                         arm64/scriptfonts.dll  (ARM64: build/windows-arm64/scriptfonts.dll)
 //                         fonts/lantern.ttf, fonts/harbor.ttf
-// or run it where the release package puts it, samples/ with the DLL one
-// folder up. Run (or loaded as the panel's script), it activates the fonts
-// and shows what it did. Before the panel goes away, the panel calls
+// or run it where the release package puts it, samples/ with the DLLs one
+// folder up. It loads the DLL of the host's own machine, so one panel serves
+// x64 hosts (also emulated on Windows on Arm) and native ARM64 hosts alike.
+// Run (or loaded as the panel's script), it activates the fonts and shows
+// what it did. Before the panel goes away, the panel calls
 // scriptfontsSample.withdraw() in this engine (from its own JavaScript, with
 // CSInterface's evalScript), which withdraws the fonts this panel added, and
 // no others, checks that each face is gone and returns what it found.
@@ -32,10 +35,13 @@ var scriptfontsSample = (function () {
     var copiesFolder = "scriptfonts-sample/1.0.0";
     var folder = File($.fileName).parent;
     var here = folder.fsName;
-    var library = File(here + "/scriptfonts.dll");
-    if (!library.exists && folder.parent) {
-        library = File(folder.parent.fsName + "/scriptfonts.dll");
+    // The x64 DLL, and the ARM64 one in arm64/ beside it: in this folder, else one up.
+    var x64 = "scriptfonts.dll";
+    var arm64 = "arm64/scriptfonts.dll";
+    function holdsLibrary(path) {
+        return File(path + "/" + x64).exists || File(path + "/" + arm64).exists;
     }
+    var libraries = holdsLibrary(here) || !folder.parent ? here : folder.parent.fsName;
     var fonts = [
         { name: "lantern.ttf", face: "Scriptfonts Sample Lantern" },
         { name: "harbor.ttf", face: "Scriptfonts Sample Harbor" }
@@ -43,20 +49,36 @@ var scriptfontsSample = (function () {
     var added = scriptfontsSampleAdded;
 
     var scriptfonts;
-    // "" once the DLL is loaded, else why not.
+    // "" once a DLL is loaded, else why not.
     function load() {
         if (scriptfonts) return "";
-        if (!library.exists) return "scriptfonts.dll is missing: not in " + here + " nor in the folder above";
-        try {
-            scriptfonts = new ExternalObject("lib:" + library.fsName);
-            return "";
-        } catch (error) {
-            // The engine's error does not say which cause it was.
-            return "scriptfonts.dll could not be loaded from " + library.fsName + ": " + error.message +
-                "\nIt is a 64-bit x86 (x64) library: a 32-bit host cannot load it, nor can a host running" +
-                " natively on ARM64 (Windows on Arm), which needs an ARM64 library; the host's x64 build," +
-                " run there under emulation, can.";
+        if (!holdsLibrary(libraries)) {
+            return "scriptfonts.dll is missing: neither " + x64 + " nor " + arm64 + " is in " + here +
+                " or the folder above";
         }
+        // A process loads only a DLL of its own machine. The variable names it
+        // ("ARM64" natively on ARM64; "AMD64" in x64, emulated or not); the
+        // other DLL is tried when the first throws, in case it is wrong or unset.
+        var machine = $.getenv("PROCESSOR_ARCHITECTURE");
+        var order = machine === "ARM64" ? [arm64, x64] : [x64, arm64];
+        var tried = [];
+        for (var i = 0; i < order.length; i++) {
+            var library = File(libraries + "/" + order[i]);
+            if (!library.exists) {
+                tried.push(library.fsName + ": no such file");
+            } else {
+                try {
+                    scriptfonts = new ExternalObject("lib:" + library.fsName);
+                    return "";
+                } catch (error) {
+                    tried.push(library.fsName + ": " + error.message);
+                }
+            }
+        }
+        // The engine's error does not say which cause it was.
+        return "scriptfonts.dll could not be loaded (PROCESSOR_ARCHITECTURE: " + (machine || "unset") + "); tried:\n" +
+            tried.join("\n") + "\nAn x64 host (also emulated on Windows on Arm) loads only " + x64 +
+            ", a native ARM64 host only " + arm64 + ", a 32-bit host neither.";
     }
 
     // The folder for this version's copies, made when missing; null when it cannot be.
