@@ -29,7 +29,8 @@ else()
 endif()
 install(CODE [[
     if(NOT configuration MATCHES "^(Release|MinSizeRel)$")
-        message(FATAL_ERROR "scriptfonts ships from a Release build, not '${configuration}' (${CMAKE_CURRENT_LIST_DIR})")
+        message(FATAL_ERROR "scriptfonts ships from a Release build, not '${configuration}' "
+                            "(${CMAKE_CURRENT_LIST_DIR})")
     endif()
     execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
                         "${CMAKE_COMMAND}" --build "${CMAKE_CURRENT_LIST_DIR}" --config "${configuration}"

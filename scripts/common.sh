@@ -137,14 +137,15 @@ install_arm64_wine() {
         export APT_CONFIG=$lab/apt/apt.conf
         apt-get -q update >/dev/null &&
             cd "$lab/debs" &&
-            apt-get -q download $(apt-get -s install --no-install-recommends wine64 libwine | awk '/^Inst/ {print $2}') \
-                >/dev/null
+            apt-get -q download \
+                $(apt-get -s install --no-install-recommends wine64 libwine | awk '/^Inst/ {print $2}') >/dev/null
     ) || return 1
     for deb in "$lab"/debs/*.deb; do dpkg-deb -x "$deb" "$sysroot"; done
     [[ -e $sysroot/lib ]] || ln -s usr/lib "$sysroot/lib"  # where the dynamic loader is looked for
-    printf '#!/bin/sh\nloader="$1"; shift\nunset WINEPRELOADRESERVE\nexport WINELOADERNOEXEC=1\nexec %s "$loader" "$@"\n' \
-        "$qemu" >"$sysroot/usr/lib/wine/wine64-preloader"
-    printf '#!/bin/sh\nexec %s %s "$@"\n' "$qemu" "$sysroot/usr/lib/wine/wineserver64" >"$sysroot/usr/lib/wine/wineserver"
+    printf '%s\n' '#!/bin/sh' 'loader="$1"; shift' 'unset WINEPRELOADRESERVE' 'export WINELOADERNOEXEC=1' \
+        "exec $qemu \"\$loader\" \"\$@\"" >"$sysroot/usr/lib/wine/wine64-preloader"
+    printf '#!/bin/sh\nexec %s %s "$@"\n' "$qemu" "$sysroot/usr/lib/wine/wineserver64" \
+        >"$sysroot/usr/lib/wine/wineserver"
     printf '#!/bin/sh\nexec %s %s "$@"\n' "$qemu" "$sysroot/usr/lib/wine/wine64" >"$lab/bin/wine"
     printf '#!/bin/sh\nexec "$(dirname "$0")/wine" wineboot.exe "$@"\n' >"$lab/bin/wineboot"
     ln -s "$sysroot/usr/lib/wine/wineserver" "$lab/bin/wineserver"
