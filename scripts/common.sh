@@ -120,7 +120,8 @@ install_arm64_wine() {
     local qemu="qemu-aarch64-static -L $lab/sysroot"
     [[ ! -f $lab/.ready ]] || return 0
     echo "Unpacking Debian's arm64 Wine ($scriptfonts_arm64_wine_suite) into $lab"
-    registry=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources)
+    registry=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null)
+    registry=${registry:-http://deb.debian.org/debian}
     rm -rf "$lab"
     mkdir -p "$lab"/apt/lists/partial "$lab"/apt/cache/archives/partial "$lab"/apt/sources.list.d "$lab"/debs \
         "$lab"/bin "$sysroot"
