@@ -28,14 +28,18 @@ else()
     install(CODE "set(configuration \"${CMAKE_BUILD_TYPE}\")" COMPONENT programs)
 endif()
 install(CODE [[
+    # A tree's two programs, built in the configuration named (also the ARM64 tree's, below).
+    function(scriptfonts_build_programs tree configuration)
+        execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
+                            "${CMAKE_COMMAND}" --build "${tree}" --config "${configuration}"
+                            --target scriptfonts scriptfonts-run
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endfunction()
     if(NOT configuration MATCHES "^(Release|MinSizeRel)$")
         message(FATAL_ERROR "scriptfonts ships from a Release build, not '${configuration}' "
                             "(${CMAKE_CURRENT_LIST_DIR})")
     endif()
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
-                        "${CMAKE_COMMAND}" --build "${CMAKE_CURRENT_LIST_DIR}" --config "${configuration}"
-                        --target scriptfonts scriptfonts-run
-                    COMMAND_ERROR_IS_FATAL ANY)
+    scriptfonts_build_programs("${CMAKE_CURRENT_LIST_DIR}" "${configuration}")
 ]] COMPONENT programs)
 # The files as linked; the engine loads the DLL at run time, so no import library.
 install(PROGRAMS $<TARGET_FILE:scriptfonts> $<TARGET_FILE:scriptfonts-run> DESTINATION . COMPONENT programs)
@@ -53,10 +57,7 @@ install(CODE [[
                             "one with the windows-arm64 preset, or with Visual Studio's -A ARM64")
     endif()
     # Built first, which also brings its install rules up to date with its sources.
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=MAKEFLAGS --unset=MFLAGS
-                        "${CMAKE_COMMAND}" --build "${arm64_tree}" --config "${CMAKE_INSTALL_CONFIG_NAME}"
-                        --target scriptfonts scriptfonts-run
-                    COMMAND_ERROR_IS_FATAL ANY)
+    scriptfonts_build_programs("${arm64_tree}" "${CMAKE_INSTALL_CONFIG_NAME}")
     execute_process(COMMAND "${CMAKE_COMMAND}" --install "${arm64_tree}" --config "${CMAKE_INSTALL_CONFIG_NAME}"
                         --component programs --prefix "${CMAKE_INSTALL_PREFIX}/arm64"
                     COMMAND_ERROR_IS_FATAL ANY)
